@@ -1,0 +1,60 @@
+#pragma once
+// The document: the download list with its items, their rows and the lines of the view.
+
+#include "downloads/DownloadItem.h"
+#include "downloads/ItemRow.h"
+#include "downloads/LinkFilter.h"
+#include "downloads/ListLines.h"
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace vireo {
+
+class CVireoDoc : public ItemOwner {
+public:
+    explicit CVireoDoc(ListLines* view = nullptr);
+    ~CVireoDoc() override;
+
+    void SetView(ListLines* view) { m_view = view; }
+    ListLines* View() const { return m_view; }
+
+    // Appends an entry for a valid address (harvested links must pass the link filter);
+    // false when it is refused.
+    bool AddUrl(const std::string& address, bool filtered);
+    std::string TargetPath(const std::string& address) override;
+    void RefreshRow(DownloadItem& item);
+    void UpdateRowIcon(DownloadItem& item, int index);
+    int IndexOf(const DownloadItem& item) const;
+    // Removes entry i from the items, the rows and the view.
+    void RemoveEntry(int index);
+
+    int ItemCount() const { return int(m_items.size()); }
+    DownloadItem& Item(int index) { return *m_items[size_t(index)]; }
+    ItemRow& Row(int index) { return m_rows[size_t(index)]; }
+
+    void SetLinkFilter(LinkFilter filter) { m_filter = std::move(filter); }
+    const LinkFilter& CurrentLinkFilter() const { return m_filter; }
+
+    // Starts waiting entries while slots are free. Entries start once the transfer engine
+    // exists; until then they stay Waiting.
+    void Schedule();
+
+    void OnTargetPathChanged(DownloadItem& item, const std::string& oldPath) override;
+
+private:
+    bool PathInUse(const std::string& path) const;
+    void CountPath(const std::string& path, int delta);
+
+    std::vector<std::unique_ptr<DownloadItem>> m_items;
+    std::vector<ItemRow> m_rows;
+    ListLines* m_view;
+    LinkFilter m_filter;
+    // Target paths of the entries, folded to lower case, with how many entries use each:
+    // the clash check must not scan the list.
+    std::unordered_map<std::string, int> m_pathCounts;
+};
+
+} // namespace vireo

@@ -1,0 +1,28 @@
+#pragma once
+// The texts the Status column and the log show for a failure code.
+
+#include <cstdint>
+#include <string>
+
+namespace vireo {
+
+// Codes of the system's own failures; 1..999 are HTTP status codes, larger ones socket
+// errors passed through.
+enum ErrorCode : int {
+    ErrCreateFile = -1,
+    ErrParseUrl = -2,
+    ErrCreateSocket = -3,
+    ErrConnect = -4,
+    ErrAsyncStart = -5,
+    ErrCreateProtocol = -6,
+    ErrAttempts = -7,
+    ErrCorrupted = -8,
+    ErrOpenFile = -9,
+    ErrDiskFull = -10,
+    ErrFormat = -11,
+};
+
+// receivedBytes fills the text of ErrAttempts ("(%d)").
+std::string ErrorText(int code, int64_t receivedBytes);
+
+} // namespace vireo

@@ -1,0 +1,118 @@
+#include "engine/TextCoding.h"
+
+namespace vireo {
+
+namespace {
+int HexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return 0;
+}
+
+bool IsBlank(unsigned char c) {
+    return c <= 0x20;
+}
+} // namespace
+
+void PercentDecode(std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size()) {
+            out += char(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    text.swap(out);
+}
+
+std::string PercentEscape(std::string_view text) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (char ch : text) {
+        auto c = static_cast<unsigned char>(ch);
+        if (c < '!' || c >= 0x80 || c == '#' || c == '%') {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+std::string Base64Encode(std::string_view text) {
+    static const char kAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    text = text.substr(0, text.find('\0'));
+    std::string out;
+    out.reserve((text.size() + 2) / 3 * 4);
+    size_t i = 0;
+    for (; i + 3 <= text.size(); i += 3) {
+        uint32_t n = (uint32_t(uint8_t(text[i])) << 16) | (uint32_t(uint8_t(text[i + 1])) << 8) |
+                     uint8_t(text[i + 2]);
+        out += kAlphabet[n >> 18];
+        out += kAlphabet[(n >> 12) & 63];
+        out += kAlphabet[(n >> 6) & 63];
+        out += kAlphabet[n & 63];
+    }
+    size_t left = text.size() - i;
+    if (left > 0) {
+        uint32_t n = uint32_t(uint8_t(text[i])) << 16;
+        if (left == 2)
+            n |= uint32_t(uint8_t(text[i + 1])) << 8;
+        out += kAlphabet[n >> 18];
+        out += kAlphabet[(n >> 12) & 63];
+        out += left == 2 ? kAlphabet[(n >> 6) & 63] : '=';
+        out += '=';
+    }
+    return out;
+}
+
+std::string MaskText(std::string_view text) {
+    return std::string(text.size(), '*');
+}
+
+std::string TrimText(std::string_view text) {
+    size_t begin = 0, end = text.size();
+    while (begin < end && IsBlank(text[begin]))
+        ++begin;
+    while (end > begin && IsBlank(text[end - 1]))
+        --end;
+    return std::string(text.substr(begin, end - begin));
+}
+
+void TrimTextInPlace(std::string& text) {
+    auto drop = [](char ch) {
+        auto c = static_cast<unsigned char>(ch);
+        return c <= 0x20 || c >= 0x80;
+    };
+    size_t begin = 0, end = text.size();
+    while (begin < end && drop(text[begin]))
+        ++begin;
+    while (end > begin && drop(text[end - 1]))
+        --end;
+    text = text.substr(begin, end - begin);
+}
+
+std::string FirstLine(std::string_view text) {
+    size_t begin = 0;
+    while (begin < text.size() && IsBlank(text[begin]))
+        ++begin;
+    text.remove_prefix(begin);
+    text = text.substr(0, text.find_first_of("\r\n"));
+    size_t end = text.size();
+    while (end > 0 && IsBlank(text[end - 1]))
+        --end;
+    return std::string(text.substr(0, end));
+}
+
+} // namespace vireo

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Vireo needs to build, test and run.
+# Usage: scripts/deps.sh [build|test]
+set -euo pipefail
+
+build_pkgs=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
+    zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev netbase)
+# Real peers and tools the tests drive: web server, proxy, FTP server, media tools,
+# certificates, a virtual display.
+test_pkgs=(nginx tinyproxy vsftpd ffmpeg openssl xvfb xauth curl wget aria2
+    clang-format attr)
+
+want=("${build_pkgs[@]}")
+if [[ "${1:-build}" == test ]]; then
+    want+=("${test_pkgs[@]}")
+fi
+
+missing=()
+for p in "${want[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+cmd=(apt-get install -y --no-install-recommends "${missing[@]}")
+if [[ $(id -u) -eq 0 ]]; then
+    sudo=()
+elif command -v sudo >/dev/null && sudo -n true 2>/dev/null; then
+    sudo=(sudo)
+else
+    echo "vireo: missing packages: ${missing[*]}" >&2
+    echo "run as root: apt-get update && ${cmd[*]}" >&2
+    exit 1
+fi
+echo "vireo: installing ${missing[*]}" >&2
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" "${cmd[@]}" >/dev/null

@@ -1,0 +1,42 @@
+#include "settings/ProxyDetect.h"
+
+#include <cstdlib>
+
+namespace vireo {
+
+DetectedProxy ParseProxyText(std::string_view text) {
+    DetectedProxy result;
+    if (text.empty())
+        return result;
+    result.found = true;
+    size_t colon = text.find(':');
+    if (colon != std::string_view::npos && colon + 1 < text.size() && text[colon + 1] == '/') {
+        text.remove_prefix(std::min(colon + 3, text.size()));
+    }
+    // Environment proxies may carry user information and a trailing slash; neither is
+    // part of the host.
+    if (size_t at = text.find('@'); at != std::string_view::npos)
+        text.remove_prefix(at + 1);
+    if (size_t slash = text.find('/'); slash != std::string_view::npos)
+        text = text.substr(0, slash);
+    colon = text.find(':');
+    if (colon == std::string_view::npos) {
+        result.host = std::string(text);
+        return result;
+    }
+    result.host = std::string(text.substr(0, colon));
+    int port = 0;
+    for (size_t i = colon + 1; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+        port = port * 10 + (text[i] - '0');
+    result.port = port;
+    return result;
+}
+
+DetectedProxy DetectProxy() {
+    const char* env = std::getenv("http_proxy");
+    if (!env || !*env)
+        env = std::getenv("HTTP_PROXY");
+    return ParseProxyText(env ? env : "");
+}
+
+} // namespace vireo

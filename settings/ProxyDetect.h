@@ -1,0 +1,21 @@
+#pragma once
+// The system's HTTP proxy, as the environment of a Linux desktop names it.
+
+#include <string>
+#include <string_view>
+
+namespace vireo {
+
+struct DetectedProxy {
+    bool found = false;
+    std::string host;
+    int port = 80;
+    bool operator==(const DetectedProxy&) const = default;
+};
+
+// Parses a proxy text of the forms host, host:port, scheme://host[:port][/].
+DetectedProxy ParseProxyText(std::string_view text);
+// Reads $http_proxy, else $HTTP_PROXY; unset or empty means a direct connection.
+DetectedProxy DetectProxy();
+
+} // namespace vireo

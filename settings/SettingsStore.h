@@ -1,0 +1,60 @@
+#pragma once
+// Section "setup" of the user's settings file. Reads are cached for the life of the
+// process (the first reader's fallback is what a missing key keeps answering); writes
+// update the cache and reach the file at once.
+
+#include "settings/SettingsKeys.h"
+
+#include <QSettings>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace vireo {
+
+struct Rect {
+    int left = 0, top = 0, right = 0, bottom = 0;
+    bool operator==(const Rect&) const = default;
+    bool IsMaximized() const { return left == -1 && top == -1 && right == -1 && bottom == -1; }
+};
+
+class SettingsStore {
+public:
+    // An INI file at the given path.
+    explicit SettingsStore(const QString& filePath);
+
+    // $VIREO_CONFIG, else $XDG_CONFIG_HOME/Tarnwell/Vireo.conf.
+    static QString DefaultPath();
+
+    int GetInt(std::string_view key, int fallback);
+    void SetInt(std::string_view key, int value);
+    std::string GetString(std::string_view key, std::string_view fallback);
+    void SetString(std::string_view key, std::string_view value);
+    Rect GetRect(std::string_view key, Rect fallback);
+    void SetRect(std::string_view key, const Rect& r);
+
+    int GetInt(const IntKey& k) { return GetInt(k.name, k.fallback); }
+    void SetInt(const IntKey& k, int value) { SetInt(k.name, value); }
+    std::string GetString(const StringKey& k) { return GetString(k.name, k.fallback); }
+    void SetString(const StringKey& k, std::string_view value) { SetString(k.name, value); }
+    Rect GetRect(const RectKey& k, Rect fallback) { return GetRect(k.name, fallback); }
+    void SetRect(const RectKey& k, const Rect& r) { SetRect(k.name, r); }
+
+    QString FilePath() const { return m_store.fileName(); }
+
+private:
+    QString StoreKey(std::string_view key) const;
+
+    QSettings m_store;
+    std::map<std::string, int, std::less<>> m_ints;
+    std::map<std::string, std::string, std::less<>> m_strings;
+};
+
+// The program-wide store, opened at DefaultPath() on first use.
+SettingsStore& Settings();
+// Replaces the program-wide store (a front end's option, a test's private file).
+void OpenSettings(const QString& filePath);
+
+} // namespace vireo

@@ -1,0 +1,140 @@
+#include "FakeListLines.h"
+#include "TempSettings.h"
+#include "downloads/VireoDoc.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+using namespace vireo;
+
+namespace {
+class EntryList : public ::testing::Test {
+protected:
+    void SetUp() override { UseDir(temp.Path("/dl")); }
+    void UseDir(const std::string& dir) {
+        QDir().mkpath(QString::fromStdString(dir));
+        Settings().SetString("downpath", dir);
+        downDir = dir;
+    }
+    std::string Name(int i) { return view.lines.at(size_t(i)).text[ColFile]; }
+
+    test::TempSettings temp;
+    test::FakeListLines view;
+    CVireoDoc doc{&view};
+    std::string downDir;
+};
+} // namespace
+
+TEST_F(EntryList, TargetPathNamesFilesFromAddresses) {
+    Settings().SetInt("indexnum", 0);
+    struct Case {
+        const char *url, *name;
+    } cases[] = {
+        {"http://h.x/dir/", "index0.htm"},
+        {"http://h.x/dir/page", "index1.htm"},
+        {"http://h.x", "index2.htm"},
+        {"http://h.x/a/b.c.zip", "bc.zip"},
+        {"http://h.x/get?f=a/b:c.zip", "b_c.zip"},
+        {"ftp://h.x/pub/file.tar.gz", "filetar.gz"},
+        {"pnm://h.x/clip.RA", "clip.RA"},
+        {"pnm://h.x/clip.mp3", "clip.rm"},
+        {"pnm://h.x/live", "live.rm"},
+        {"rtsp://h.x/a.rm", "a.rm"},
+        // Names that would be the directory itself get a name of their own.
+        {"ftp://h.x/pub/", "download"},
+        {"ftp://h.x/pub/..", "download"},
+        {"pnm://h.x/", "download.rm"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(doc.TargetPath(c.url), downDir + "/" + c.name) << c.url;
+    EXPECT_EQ(Settings().GetInt("indexnum", 0), 3);
+}
+
+TEST_F(EntryList, StreamNamesIgnoreDotsInTheDirectory) {
+    UseDir(temp.Path("/my.files"));
+    EXPECT_EQ(doc.TargetPath("pnm://h.x/live"), downDir + "/live.rm");
+}
+
+TEST_F(EntryList, IndexNamesWrapAfter666AndReplaceOldPages) {
+    Settings().SetInt("indexnum", 666);
+    std::string old = downDir + "/index0.htm";
+    QFile f(QString::fromStdString(old));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    EXPECT_EQ(doc.TargetPath("http://h.x/"), downDir + "/index666.htm");
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(old)));
+    EXPECT_EQ(doc.TargetPath("http://h.x/"), old);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(old)));
+    EXPECT_EQ(Settings().GetInt("indexnum", 0), 1);
+}
+
+TEST_F(EntryList, ClashingNamesAreNumberedWhileTheirEntriesExist) {
+    ASSERT_TRUE(doc.AddUrl("http://h.x/name.zip", false));
+    ASSERT_TRUE(doc.AddUrl("http://other.y/name.zip", false));
+    ASSERT_TRUE(doc.AddUrl("http://h.x/Name.ZIP", false));
+    ASSERT_TRUE(doc.AddUrl("http://h.x/name1.zip", false));
+    EXPECT_EQ(Name(0), "name.zip");
+    EXPECT_EQ(Name(1), "name1.zip");
+    EXPECT_EQ(Name(2), "Name2.ZIP");
+    EXPECT_EQ(Name(3), "name3.zip");
+    // Removing an entry frees its name; files on disk are never consulted.
+    doc.RemoveEntry(0);
+    ASSERT_TRUE(doc.AddUrl("http://h.x/name.zip", false));
+    EXPECT_EQ(Name(3), "name.zip");
+    EXPECT_EQ(doc.IndexOf(doc.Item(3)), 3);
+    EXPECT_EQ(doc.IndexOf(doc.Item(0)), 0);
+}
+
+TEST_F(EntryList, ClashNumbersGoIntoTheFileNameNotTheDirectory) {
+    UseDir(temp.Path("/my.files"));
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(doc.AddUrl("http://h.x/a.zip", false));
+        ASSERT_TRUE(doc.AddUrl("ftp://h.x/readme", false));
+    }
+    EXPECT_EQ(doc.Item(2).TargetPath(), downDir + "/a1.zip");
+    EXPECT_EQ(doc.Item(3).TargetPath(), downDir + "/readme1");
+}
+
+TEST_F(EntryList, ChangedTargetPathsKeepTheClashCheckTrue) {
+    ASSERT_TRUE(doc.AddUrl("http://h.x/a.zip", false));
+    doc.Item(0).SetTargetPath(downDir + "/b.zip");
+    ASSERT_TRUE(doc.AddUrl("http://h.x/a.zip", false));
+    EXPECT_EQ(Name(1), "a.zip");
+    ASSERT_TRUE(doc.AddUrl("http://h.x/b.zip", false));
+    EXPECT_EQ(Name(2), "b1.zip");
+}
+
+TEST_F(EntryList, AddUrlRefusesInvalidAndFilteredAddresses) {
+    Settings().SetInt("indexnum", 0);
+    EXPECT_FALSE(doc.AddUrl("http://localhost/a.zip", false));
+    EXPECT_FALSE(doc.AddUrl("http://h.x/a b.zip", false));
+    EXPECT_EQ(doc.ItemCount(), 0);
+    EXPECT_TRUE(view.lines.empty());
+
+    doc.SetLinkFilter({LinkFilter::RetrieveOnly, LinkFilter::ParseList("*.htm")});
+    EXPECT_TRUE(doc.AddUrl("http://h.x/a/b.HTM", true));
+    EXPECT_FALSE(doc.AddUrl("http://h.x/a/c.zip", true));
+    EXPECT_TRUE(doc.AddUrl("http://h.x/a/c.zip", false)); // only harvested links are filtered
+
+    doc.SetLinkFilter({LinkFilter::GetAllExcept, LinkFilter::ParseList("*.htm;*.html;*.txt")});
+    int before = Settings().GetInt("indexnum", 0);
+    EXPECT_FALSE(doc.AddUrl("http://h.x/dir/", true)); // its index name is .htm
+    EXPECT_EQ(Settings().GetInt("indexnum", 0), before + 1);
+    EXPECT_EQ(doc.ItemCount(), 2);
+}
+
+TEST_F(EntryList, NewEntryWaitsWithResumeAllowed) {
+    ASSERT_TRUE(doc.AddUrl("http://h.x/f.bin", false));
+    DownloadItem& item = doc.Item(0);
+    EXPECT_EQ(item.Flags(), IF_RESUME);
+    EXPECT_EQ(item.Url(), "http://h.x/f.bin");
+    EXPECT_EQ(doc.Row(0).state, ItemState::Waiting);
+    EXPECT_EQ(doc.Row(0).elapsed, 0);
+    EXPECT_EQ(doc.Row(0).linkToPage, 0);
+    ASSERT_EQ(view.lines.size(), 1u);
+    EXPECT_EQ(view.lines[0].image, 3);
+    EXPECT_EQ(view.lines[0].text,
+              (std::array<std::string, kColumnCount>{"f.bin", "0", "0", "0:00:00", "", "0", "0",
+                                                     "http://h.x/f.bin"}));
+}

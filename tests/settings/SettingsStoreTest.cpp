@@ -1,0 +1,71 @@
+#include "settings/SettingsStore.h"
+#include "TempSettings.h"
+
+#include <gtest/gtest.h>
+
+using namespace vireo;
+
+TEST(SettingsStore, FirstReaderFallbackIsCachedForAMissingKey) {
+    test::TempSettings temp;
+    EXPECT_EQ(Settings().GetInt("absent", 0), 0);
+    EXPECT_EQ(Settings().GetInt("absent", 1), 0);
+    EXPECT_EQ(Settings().GetString("nostring", "a"), "a");
+    EXPECT_EQ(Settings().GetString("nostring", "b"), "a");
+    // Nothing was written for a read.
+    temp.Reopen();
+    EXPECT_EQ(Settings().GetInt("absent", 1), 1);
+}
+
+TEST(SettingsStore, WritesReachTheFileAtOnce) {
+    test::TempSettings temp;
+    Settings().SetInt("maxdown", 7);
+    Settings().SetString("downpath", "/tmp/a b,c");
+    EXPECT_EQ(Settings().GetInt("maxdown", 0), 7);
+    SettingsStore other(temp.ConfigPath());
+    EXPECT_EQ(other.GetInt("maxdown", 0), 7);
+    EXPECT_EQ(other.GetString("downpath", ""), "/tmp/a b,c");
+    // Key names keep their case.
+    EXPECT_EQ(other.GetInt("MaxDown", -5), -5);
+}
+
+TEST(SettingsStore, StoresUnderSectionSetup) {
+    test::TempSettings temp;
+    Settings().SetInt("timeout", 40);
+    QSettings raw(temp.ConfigPath(), QSettings::IniFormat);
+    EXPECT_EQ(raw.value("setup/timeout").toInt(), 40);
+}
+
+TEST(SettingsStore, RectanglesParseWhatTheyCanAndKeepDefaultsForTheRest) {
+    test::TempSettings temp;
+    const Rect def{1, 2, 3, 4};
+    struct Case {
+        const char* stored;
+        Rect expected;
+    } cases[] = {
+        {"10 20 300 400", {10, 20, 300, 400}},
+        {"-1 -1 -1 -1", {-1, -1, -1, -1}},
+        {"5 6", {5, 6, 3, 4}},
+        {"garbage", def},
+        {"", def},
+        {"7 x 9 9", {7, 2, 3, 4}},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        std::string key = "rect" + std::to_string(n++);
+        if (*c.stored)
+            Settings().SetString(key, c.stored);
+        EXPECT_EQ(Settings().GetRect(key, def), c.expected) << c.stored;
+    }
+    Settings().SetRect("mwndrect", {-1, -1, -1, -1});
+    EXPECT_EQ(Settings().GetString("mwndrect", ""), "-1 -1 -1 -1");
+    EXPECT_TRUE(Settings().GetRect(keys::MainWndRect, def).IsMaximized());
+}
+
+TEST(SettingsStore, DefaultPathFollowsVireoConfig) {
+    test::TempSettings temp;
+    setenv("VIREO_CONFIG", "/x/y.conf", 1);
+    EXPECT_EQ(SettingsStore::DefaultPath(), "/x/y.conf");
+    unsetenv("VIREO_CONFIG");
+    EXPECT_EQ(SettingsStore::DefaultPath(),
+              QString::fromStdString(temp.Path("/user/.config/Tarnwell/Vireo.conf")));
+}
