@@ -3,6 +3,7 @@
 // has reported.
 
 #include "engine/ErrorText.h"
+#include "engine/ItemEvent.h"
 #include "engine/ItemFlags.h"
 
 #include <cstdint>
@@ -22,12 +23,14 @@ public:
     virtual std::string TargetPath(const std::string& address) = 0;
     // Called after the item's target path changed, so the owner's lookups stay true.
     virtual void OnTargetPathChanged(DownloadItem& item, const std::string& oldPath) = 0;
+    // Every notification of the item's transfer (see ItemNotification).
+    virtual void OnItemEvent(DownloadItem& item, const ItemEvent& event) = 0;
 };
 
 class DownloadItem {
 public:
     DownloadItem(std::string url, std::string targetPath, ItemOwner* owner);
-    ~DownloadItem();
+    virtual ~DownloadItem();
     DownloadItem(const DownloadItem&) = delete;
     DownloadItem& operator=(const DownloadItem&) = delete;
 
@@ -45,6 +48,15 @@ public:
     void SetLastError(int code) { m_lastError = code; }
     // The text of a failure code; 0 means the item's last error.
     std::string ErrorText(int code = 0) const;
+
+    // Starts a transfer of url. An empty fileName derives the target name from the URL at
+    // this start; resume keeps what the target file already holds. False when the
+    // transfer could not start (the item has failed then).
+    virtual bool StartItem(const std::string& url, const std::string& fileName, bool resume);
+    // Starts over with another URL (redirects, stream metafiles).
+    virtual bool RestartItem(const std::string& url);
+    // Ends the transfer and closes the target file; what it holds stays for a resume.
+    virtual void StopTransfer();
 
     TransferJob* Job() const { return m_job.get(); }
     // Makes job the item's current transfer, deleting the one it had.

@@ -10,4 +10,6 @@ CVireoDoc::~CVireoDoc() = default;
 
 void CVireoDoc::Schedule() {}
 
+void CVireoDoc::OnItemEvent(DownloadItem&, const ItemEvent&) {}
+
 } // namespace vireo

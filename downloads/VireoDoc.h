@@ -43,6 +43,7 @@ public:
     void Schedule();
 
     void OnTargetPathChanged(DownloadItem& item, const std::string& oldPath) override;
+    void OnItemEvent(DownloadItem& item, const ItemEvent& event) override;
 
 private:
     bool PathInUse(const std::string& path) const;
