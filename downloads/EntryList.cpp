@@ -73,7 +73,7 @@ bool CVireoDoc::AddUrl(const std::string& address, bool filtered) {
     while (PathInUse(path))
         path = DirectoryOf(path) + NextNumberedName(AfterLastSlash(path));
 
-    auto item = std::make_unique<DownloadItem>(address, path, this);
+    std::unique_ptr<DownloadItem> item = CreateItem(address, path);
     item->SetFlags(IF_RESUME);
     item->SetIndex(int(m_items.size()));
     CountPath(path, +1);
@@ -85,6 +85,11 @@ bool CVireoDoc::AddUrl(const std::string& address, bool filtered) {
     RefreshRow(added);
     Schedule();
     return true;
+}
+
+std::unique_ptr<DownloadItem> CVireoDoc::CreateItem(const std::string& url,
+                                                    const std::string& targetPath) {
+    return std::make_unique<DownloadItem>(url, targetPath, this);
 }
 
 int CVireoDoc::IndexOf(const DownloadItem& item) const {

@@ -43,6 +43,9 @@ public:
     void Schedule();
 
     void OnTargetPathChanged(DownloadItem& item, const std::string& oldPath) override;
+    // Makes the item of a new entry (tests give the document items of their own).
+    virtual std::unique_ptr<DownloadItem> CreateItem(const std::string& url,
+                                                     const std::string& targetPath);
     void OnItemEvent(DownloadItem& item, const ItemEvent& event) override;
 
 private:
