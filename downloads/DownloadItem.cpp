@@ -1,6 +1,7 @@
 #include "downloads/DownloadItem.h"
 
 #include "engine/TransferJob.h"
+#include "log/TransferLog.h"
 
 namespace vireo {
 
@@ -17,11 +18,6 @@ void DownloadItem::SetTargetPath(std::string path) {
     if (m_owner)
         m_owner->OnTargetPathChanged(*this, old);
 }
-
-// TEMPORARY until the transfer engine lands: nothing can start yet.
-bool DownloadItem::StartItem(const std::string&, const std::string&, bool) { return false; }
-bool DownloadItem::RestartItem(const std::string&) { return false; }
-void DownloadItem::StopTransfer() { m_job.reset(); }
 
 void DownloadItem::SetJob(std::unique_ptr<TransferJob> job) {
     m_job = std::move(job);

@@ -5,6 +5,8 @@
 #include "engine/ErrorText.h"
 #include "engine/ItemEvent.h"
 #include "engine/ItemFlags.h"
+#include "engine/JobHost.h"
+#include "engine/TargetFile.h"
 
 #include <cstdint>
 #include <memory>
@@ -14,6 +16,7 @@ namespace vireo {
 
 class DownloadItem;
 class TransferJob;
+class TransferLog;
 
 // What an item needs from the list that owns it.
 class ItemOwner {
@@ -25,20 +28,28 @@ public:
     virtual void OnTargetPathChanged(DownloadItem& item, const std::string& oldPath) = 0;
     // Every notification of the item's transfer (see ItemNotification).
     virtual void OnItemEvent(DownloadItem& item, const ItemEvent& event) = 0;
+    // The path a starting item writes to: path itself unless another running entry
+    // writes there, then the next free numbered name.
+    virtual std::string StartPath(const DownloadItem& item, const std::string& path) = 0;
 };
 
-class DownloadItem {
+class DownloadItem : public JobHost {
 public:
+    // Redirects and metafiles followed in one start before the item fails.
+    static constexpr int kMaxRestarts = 20;
+
     DownloadItem(std::string url, std::string targetPath, ItemOwner* owner);
-    virtual ~DownloadItem();
+    ~DownloadItem() override;
     DownloadItem(const DownloadItem&) = delete;
     DownloadItem& operator=(const DownloadItem&) = delete;
 
-    const std::string& Url() const { return m_url; }
+    const std::string& Url() const override { return m_url; }
     const std::string& TargetPath() const { return m_targetPath; }
     void SetTargetPath(std::string path);
     const std::string& Credentials() const { return m_credentials; }
-    void SetCredentials(std::string credentials) { m_credentials = std::move(credentials); }
+    // Credentials the user typed for the server of the current address.
+    void SetCredentials(std::string credentials);
+    std::string CredentialsFor(const std::string& host) override;
 
     uint32_t Flags() const { return m_flags; }
     bool HasFlag(uint32_t flag) const { return (m_flags & flag) != 0; }
@@ -64,16 +75,48 @@ public:
     // Total size and bytes held, copied from the job whenever there is one.
     int64_t Size() const;
     int64_t Received() const;
+    bool IsFileOpen() const { return m_file.IsOpen(); }
+
+    // The item's transfer log, made when it is first needed: entries that never start
+    // take no log number and touch no log file.
+    TransferLog& Log();
+    bool HasLog() const { return m_log != nullptr; }
+
+    // What the job calls.
+    void ChangeFlags(uint32_t set, uint32_t clear) override { SetFlags(set, clear); }
+    bool WriteData(const char* data, size_t count) override;
+    void SetFileLength(int64_t length) override;
+    int64_t FileLength() override { return m_file.Length(); }
+    std::string ReadFileHead(size_t count) override { return m_file.ReadHead(count); }
+    void FinishItem() override;
+    int FailItem(int code) override;
+    void Notify(int code, int arg = 0, std::vector<std::string> urls = {}) override;
+    void AddRecord(std::string_view text, char kind, bool numbered = true) override;
+    void AddField(std::string_view name, std::string_view text, char kind, bool numbered) override;
+    void AddDump(const char* data, size_t count) override;
 
     // Position of the entry in its list (item, row and line share it).
     int Index() const { return m_index; }
     void SetIndex(int index) { m_index = index; }
 
 protected:
+    // Derives the name when it comes from the URL, then makes the job for the URL's
+    // scheme; false when the item failed.
+    bool CreateJob();
+    // Opens the target file; false when the item failed. finished tells that a whole
+    // file was found and the item completed without a transfer.
+    bool OpenTarget(bool resume, bool* finished);
+    void DeleteJob();
+    std::string HostOf(const std::string& url) const;
+
     std::string m_url;
     std::string m_targetPath;
     std::string m_credentials;
+    std::string m_credentialsHost; // the server the credentials belong to
     ItemOwner* m_owner;
+    TargetFile m_file;
+    std::unique_ptr<TransferLog> m_log;
+    int m_restarts = 0;
     std::unique_ptr<TransferJob> m_job;
     int m_lastError = 0;
     uint32_t m_flags = 0;

@@ -7,6 +7,7 @@
 #include "engine/UrlParts.h"
 #include "settings/SettingsStore.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 
@@ -76,7 +77,7 @@ bool CVireoDoc::AddUrl(const std::string& address, bool filtered) {
     std::unique_ptr<DownloadItem> item = CreateItem(address, path);
     item->SetFlags(IF_RESUME);
     item->SetIndex(int(m_items.size()));
-    CountPath(path, +1);
+    IndexPath(path, item.get(), true);
     DownloadItem& added = *item;
     m_items.push_back(std::move(item));
     m_rows.push_back(ItemRow{});
@@ -102,7 +103,7 @@ int CVireoDoc::IndexOf(const DownloadItem& item) const {
 void CVireoDoc::RemoveEntry(int index) {
     if (index < 0 || index >= int(m_items.size()))
         return;
-    CountPath(m_items[size_t(index)]->TargetPath(), -1);
+    IndexPath(m_items[size_t(index)]->TargetPath(), m_items[size_t(index)].get(), false);
     m_items.erase(m_items.begin() + index);
     m_rows.erase(m_rows.begin() + index);
     for (size_t i = size_t(index); i < m_items.size(); ++i)
@@ -179,22 +180,46 @@ void CVireoDoc::UpdateRowIcon(DownloadItem& item, int index) {
 }
 
 bool CVireoDoc::PathInUse(const std::string& path) const {
-    return m_pathCounts.count(AsciiLower(path)) != 0;
+    return m_pathItems.count(AsciiLower(path)) != 0;
 }
 
-void CVireoDoc::CountPath(const std::string& path, int delta) {
+void CVireoDoc::IndexPath(const std::string& path, DownloadItem* item, bool add) {
     std::string key = AsciiLower(path);
-    int& count = m_pathCounts[key];
-    count += delta;
-    if (count <= 0)
-        m_pathCounts.erase(key);
+    std::vector<DownloadItem*>& items = m_pathItems[key];
+    if (add) {
+        items.push_back(item);
+        return;
+    }
+    auto it = std::find(items.begin(), items.end(), item);
+    if (it != items.end())
+        items.erase(it);
+    if (items.empty())
+        m_pathItems.erase(key);
 }
 
 void CVireoDoc::OnTargetPathChanged(DownloadItem& item, const std::string& oldPath) {
     if (IndexOf(item) < 0)
         return;
-    CountPath(oldPath, -1);
-    CountPath(item.TargetPath(), +1);
+    IndexPath(oldPath, &item, false);
+    IndexPath(item.TargetPath(), &item, true);
+}
+
+std::string CVireoDoc::StartPath(const DownloadItem& item, const std::string& path) {
+    // Two transfers never write one file: a name that a running entry writes to is
+    // numbered like a clash.
+    auto busy = [&](const std::string& p) {
+        auto it = m_pathItems.find(AsciiLower(p));
+        if (it == m_pathItems.end())
+            return false;
+        for (const DownloadItem* other : it->second)
+            if (other != &item && other->IsFileOpen())
+                return true;
+        return false;
+    };
+    std::string result = path;
+    while (busy(result))
+        result = DirectoryOf(result) + NextNumberedName(AfterLastSlash(result));
+    return result;
 }
 
 } // namespace vireo

@@ -47,18 +47,19 @@ public:
     virtual std::unique_ptr<DownloadItem> CreateItem(const std::string& url,
                                                      const std::string& targetPath);
     void OnItemEvent(DownloadItem& item, const ItemEvent& event) override;
+    std::string StartPath(const DownloadItem& item, const std::string& path) override;
 
 private:
     bool PathInUse(const std::string& path) const;
-    void CountPath(const std::string& path, int delta);
+    void IndexPath(const std::string& path, DownloadItem* item, bool add);
 
     std::vector<std::unique_ptr<DownloadItem>> m_items;
     std::vector<ItemRow> m_rows;
     ListLines* m_view;
     LinkFilter m_filter;
-    // Target paths of the entries, folded to lower case, with how many entries use each:
-    // the clash check must not scan the list.
-    std::unordered_map<std::string, int> m_pathCounts;
+    // Target paths of the entries, folded to lower case, with the entries using each: the
+    // clash checks must not scan the list.
+    std::unordered_map<std::string, std::vector<DownloadItem*>> m_pathItems;
 };
 
 } // namespace vireo

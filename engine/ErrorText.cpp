@@ -26,6 +26,12 @@ std::string ErrorText(int code, int64_t receivedBytes) {
         return "disk full";
     case ErrFormat:
         return "unsupported format";
+    case ErrCertificate:
+        return "certificate error";
+    case ErrTlsHandshake:
+        return "secure connection failed";
+    case ErrTooManyRedirects:
+        return "too many redirects";
     case 400:
         return "bad request";
     case 401:

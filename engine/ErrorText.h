@@ -20,6 +20,10 @@ enum ErrorCode : int {
     ErrOpenFile = -9,
     ErrDiskFull = -10,
     ErrFormat = -11,
+    // Beyond the original codes: secure connections and endless redirects.
+    ErrCertificate = -12,
+    ErrTlsHandshake = -13,
+    ErrTooManyRedirects = -14,
 };
 
 // receivedBytes fills the text of ErrAttempts ("(%d)").

@@ -7,6 +7,8 @@
 #include <netdb.h>
 #include <netinet/in.h>
 
+#include <vector>
+
 namespace vireo {
 
 namespace {
@@ -156,6 +158,77 @@ std::string SiteRoot(std::string_view url) {
         return {};
     size_t hostEnd = url.find('/', colon + 3);
     return std::string(url.substr(0, hostEnd));
+}
+
+} // namespace vireo
+
+namespace vireo {
+
+namespace {
+// Removes "." and ".." segments of a path that starts with '/'.
+std::string RemoveDotSegments(std::string_view path) {
+    std::vector<std::string_view> out;
+    size_t pos = 1;
+    bool trailing = false;
+    while (pos <= path.size()) {
+        size_t next = path.find('/', pos);
+        if (next == npos)
+            next = path.size();
+        std::string_view seg = path.substr(pos, next - pos);
+        trailing = (seg == "." || seg == "..");
+        if (seg == "..") {
+            if (!out.empty())
+                out.pop_back();
+        } else if (seg != ".") {
+            out.push_back(seg);
+        }
+        pos = next + 1;
+    }
+    std::string result;
+    for (std::string_view seg : out) {
+        result += '/';
+        result += seg;
+    }
+    if (trailing || result.empty())
+        result += '/';
+    return result;
+}
+} // namespace
+
+std::string ResolveUrl(std::string_view base, std::string_view ref) {
+    size_t colon = ref.find(':');
+    size_t delim = ref.find_first_of("/?#");
+    if (colon != npos && (delim == npos || colon < delim))
+        return std::string(ref); // has a scheme of its own
+    size_t baseColon = base.find(':');
+    if (baseColon == npos)
+        return std::string(ref);
+    if (ref.substr(0, 2) == "//")
+        return std::string(base.substr(0, baseColon + 1)) + std::string(ref);
+    std::string root = SiteRoot(base);
+    if (root.empty())
+        return std::string(ref);
+    std::string_view basePath = base.substr(root.size());
+    size_t query = basePath.find_first_of("?#");
+    std::string_view basePathOnly = basePath.substr(0, query);
+    if (basePathOnly.empty())
+        basePathOnly = "/";
+    if (ref.empty())
+        return std::string(base);
+    if (ref.front() == '?' || ref.front() == '#')
+        return root + std::string(basePathOnly) + std::string(ref);
+
+    std::string target;
+    if (ref.front() == '/') {
+        target = std::string(ref);
+    } else {
+        size_t lastSlash = basePathOnly.rfind('/');
+        target = std::string(basePathOnly.substr(0, lastSlash + 1)) + std::string(ref);
+    }
+    size_t refQuery = target.find_first_of("?#");
+    std::string pathPart = target.substr(0, refQuery);
+    std::string rest = refQuery == npos ? std::string() : target.substr(refQuery);
+    return root + RemoveDotSegments(pathPart) + rest;
 }
 
 } // namespace vireo

@@ -34,3 +34,8 @@ std::string UrlExtension(std::string_view url);
 std::string SiteRoot(std::string_view url);
 
 } // namespace vireo
+
+namespace vireo {
+// The absolute address a reference (a Location value, a link) names, seen from base.
+std::string ResolveUrl(std::string_view base, std::string_view ref);
+} // namespace vireo

@@ -10,7 +10,8 @@ using namespace vireo;
 namespace {
 class FakeJob : public TransferJob {
 public:
-    FakeJob(int64_t size, int64_t bytes, int64_t speed, int attempts, int64_t left) {
+    FakeJob(int64_t size, int64_t bytes, int64_t speed, int attempts, int64_t left)
+        : TransferJob(nullptr, "", "", 0) {
         m_size = size;
         m_bytes = bytes;
         m_speed = speed;

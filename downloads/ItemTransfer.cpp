@@ -1,0 +1,222 @@
+// The item's side of a transfer: starting and restarting jobs, the target file, and
+// passing the job's reports on to the owner.
+#include "common/AsciiCase.h"
+#include "downloads/DownloadItem.h"
+#include "downloads/JobFactory.h"
+#include "engine/TransferJob.h"
+#include "engine/UrlParts.h"
+#include "history/HistoryStore.h"
+#include "log/TransferLog.h"
+
+#include <cstdio>
+
+namespace vireo {
+
+namespace {
+// Below this many free bytes the disk counts as full.
+constexpr uint64_t kMinFreeSpace = 200000;
+} // namespace
+
+TransferLog& DownloadItem::Log() {
+    if (!m_log)
+        m_log = std::make_unique<TransferLog>();
+    return *m_log;
+}
+
+void DownloadItem::AddRecord(std::string_view text, char kind, bool numbered) {
+    Log().AddRecord(text, kind, numbered);
+}
+
+void DownloadItem::AddField(std::string_view name, std::string_view text, char kind,
+                            bool numbered) {
+    Log().AddField(name, text, kind, numbered);
+}
+
+void DownloadItem::AddDump(const char* data, size_t count) {
+    Log().AddDump(data, count, 'E');
+}
+
+void DownloadItem::SetCredentials(std::string credentials) {
+    m_credentials = std::move(credentials);
+    m_credentialsHost = HostOf(m_url);
+}
+
+std::string DownloadItem::CredentialsFor(const std::string& host) {
+    return AsciiLower(host) == AsciiLower(m_credentialsHost) ? m_credentials : std::string();
+}
+
+std::string DownloadItem::HostOf(const std::string& url) const {
+    UrlParts parts;
+    ParseUrl(url, parts, 0);
+    return parts.host;
+}
+
+void DownloadItem::DeleteJob() {
+    // The job may be the caller (a redirect, a finish): it returns at once after this.
+    std::unique_ptr<TransferJob> job = std::move(m_job);
+    job.reset();
+}
+
+bool DownloadItem::StartItem(const std::string& url, const std::string& fileName, bool resume) {
+    DeleteJob();
+    m_file.Close();
+    m_flags = 0;
+    m_received = 0;
+    m_size = 0;
+    m_restarts = 0;
+    m_url = url;
+    if (fileName.empty())
+        m_flags |= IF_NO_NAME;
+    else
+        SetTargetPath(fileName);
+    if (resume)
+        m_flags |= IF_RESUME;
+    if (!CreateJob())
+        return false;
+    bool finished = false;
+    if (!OpenTarget(resume, &finished))
+        return false;
+    if (finished)
+        return true;
+    m_job->SetStartOffset(resume ? m_file.Length() : 0);
+    Notify(NotifyStarted);
+    if (!m_job || !m_job->Start())
+        return false;
+    m_flags |= IF_DIRTY;
+    return true;
+}
+
+bool DownloadItem::RestartItem(const std::string& url) {
+    DeleteJob();
+    m_flags &= 0xF0000000u;
+    m_received = 0;
+    m_size = 0;
+    if (++m_restarts > kMaxRestarts) {
+        m_file.Close();
+        FailItem(ErrTooManyRedirects);
+        return false;
+    }
+    std::string oldPath = m_targetPath;
+    m_url = url;
+    bool named = HasFlag(IF_NO_NAME);
+    if (named) {
+        m_file.Close();
+        std::remove(oldPath.c_str());
+        History().Remove(oldPath);
+    }
+    if (!CreateJob())
+        return false;
+    if (named) {
+        bool finished = false;
+        if (!OpenTarget(HasFlag(IF_RESUME), &finished))
+            return false;
+        if (finished)
+            return true;
+    }
+    m_job->SetStartOffset(HasFlag(IF_RESUME) ? m_file.Length() : 0);
+    if (!m_job->Start())
+        return false;
+    m_flags |= IF_DIRTY;
+    return true;
+}
+
+void DownloadItem::StopTransfer() {
+    DeleteJob();
+    m_file.Close();
+}
+
+bool DownloadItem::CreateJob() {
+    if (HasFlag(IF_NO_NAME)) {
+        std::string path = m_owner ? m_owner->TargetPath(m_url) : m_targetPath;
+        if (m_owner)
+            path = m_owner->StartPath(*this, path);
+        SetTargetPath(path);
+        History().Add(path, m_url);
+    }
+    AddRecord("log " + m_url + ", " + m_targetPath, '!');
+
+    UrlParts parts;
+    ParseUrl(m_url, parts);
+    if (!parts.credentials.empty() && parts.credentials != m_credentials) {
+        // Credentials in the address belong to that address's server.
+        m_credentials = parts.credentials;
+        m_credentialsHost = parts.host;
+    } else if (!parts.credentials.empty()) {
+        m_credentialsHost = parts.host;
+    }
+
+    std::unique_ptr<TransferJob> job = CreateTransferJob(this, m_url, parts);
+    if (!job) {
+        FailItem(ErrCreateProtocol);
+        return false;
+    }
+    m_job = std::move(job);
+    Notify(NotifyAttempt);
+    return true;
+}
+
+bool DownloadItem::OpenTarget(bool resume, bool* finished) {
+    *finished = false;
+    m_file.Close();
+    bool created = false;
+    if (!m_file.Open(m_targetPath, &created)) {
+        FailItem(ErrOpenFile);
+        return false;
+    }
+    if (created || !resume)
+        m_file.Stamp(false);
+    if (!resume || !m_file.IsStampedComplete())
+        return true;
+    // A whole file from an earlier run: done without asking the server.
+    m_job->SetStartOffset(m_file.Length());
+    *finished = true;
+    m_job->OnFinished();
+    return true;
+}
+
+bool DownloadItem::WriteData(const char* data, size_t count) {
+    if (TargetFile::FreeSpace(m_targetPath) < kMinFreeSpace || !m_file.Append(data, count)) {
+        FailItem(ErrDiskFull);
+        return false;
+    }
+    Notify(NotifyWritten);
+    return true;
+}
+
+void DownloadItem::SetFileLength(int64_t length) {
+    m_file.SetLength(length);
+}
+
+void DownloadItem::FinishItem() {
+    m_flags |= IF_RECEIVED;
+    if (m_job) {
+        m_size = m_job->Size();
+        m_received = m_job->Bytes();
+    }
+    Notify(NotifyFinished);
+    DeleteJob();
+    m_file.Stamp(true);
+    // A finished entry holds no descriptor: lists of thousands of entries stay cheap.
+    m_file.Close();
+}
+
+int DownloadItem::FailItem(int code) {
+    AddRecord(vireo::ErrorText(code, Received()), 'E');
+    m_lastError = code;
+    m_flags |= IF_FAILED;
+    // What arrived stays on disk for a resume; the descriptor is not kept.
+    m_file.Close();
+    Notify(NotifyFailed, code);
+    return 0;
+}
+
+void DownloadItem::Notify(int code, int arg, std::vector<std::string> urls) {
+    if (m_job) {
+        m_size = m_job->Size();
+        m_received = m_job->Bytes();
+    }
+    if (m_owner)
+        m_owner->OnItemEvent(*this, ItemEvent{code, arg, std::move(urls)});
+}
+
+} // namespace vireo

@@ -1,0 +1,24 @@
+#include "downloads/JobFactory.h"
+
+#include "common/AsciiCase.h"
+#include "protocols/HttpTransfer.h"
+#include "settings/SettingsStore.h"
+
+namespace vireo {
+
+std::unique_ptr<TransferJob> CreateTransferJob(JobHost* item, const std::string& url,
+                                               const UrlParts& parts) {
+    size_t colon = url.find(':');
+    std::string scheme =
+        colon == std::string::npos ? std::string() : AsciiLower(url.substr(0, colon));
+    bool proxy = Settings().GetInt(keys::Proxy) != 0;
+    if (scheme == "ftp" && !proxy)
+        return nullptr; // FTP transfers arrive with their own job class
+    if (scheme == "pnm" || scheme == "rtsp")
+        return nullptr; // so do streams
+    // Everything else is fetched over HTTP, FTP too while a proxy fetches it for us.
+    return std::make_unique<HttpTransfer>(item, parts.host, parts.path, parts.port,
+                                          scheme == "https");
+}
+
+} // namespace vireo

@@ -1,0 +1,49 @@
+#pragma once
+// What a transfer job needs from the item it serves: the target file, the log, the
+// credentials and the way to report progress, completion and failure.
+
+#include "engine/ItemEvent.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vireo {
+
+class JobHost {
+public:
+    virtual ~JobHost() = default;
+
+    virtual const std::string& Url() const = 0;
+    // "user:password" for the given server; empty when there are none for it, so that a
+    // redirect to another server never carries them along.
+    virtual std::string CredentialsFor(const std::string& host) = 0;
+    // Bits shared by the job's and the item's flag words change on both.
+    virtual void ChangeFlags(uint32_t set, uint32_t clear) = 0;
+
+    // Appends a block at the end of the target file; false (and the item failed) when the
+    // disk is full or the write fails.
+    virtual bool WriteData(const char* data, size_t count) = 0;
+    // Cuts or extends the target file to length bytes.
+    virtual void SetFileLength(int64_t length) = 0;
+    virtual int64_t FileLength() = 0;
+    // Up to count bytes from the start of the target file.
+    virtual std::string ReadFileHead(size_t count) = 0;
+
+    virtual void FinishItem() = 0;
+    virtual int FailItem(int code) = 0;
+    virtual void Notify(int code, int arg = 0, std::vector<std::string> urls = {}) = 0;
+    virtual bool RestartItem(const std::string& url) = 0;
+
+    // One line of the item's transfer log; kind is one of '!', 'E', 'I', 'O', 'R'.
+    virtual void AddRecord(std::string_view text, char kind, bool numbered = true) = 0;
+    // A "name: value" line.
+    virtual void AddField(std::string_view name, std::string_view text, char kind,
+                          bool numbered) = 0;
+    // A hex dump of unexpected data.
+    virtual void AddDump(const char* data, size_t count) = 0;
+};
+
+} // namespace vireo

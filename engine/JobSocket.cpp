@@ -1,0 +1,204 @@
+#include "engine/JobSocket.h"
+
+#include "engine/SocketWindow.h"
+#include "engine/TlsConfig.h"
+#include "engine/TransferJob.h"
+
+#include <QHostAddress>
+#include <QSslSocket>
+#include <QTcpServer>
+
+#include <vector>
+
+namespace vireo {
+
+void RetireSocket::operator()(JobSocket* socket) const {
+    SocketWindow::Instance().Retire(socket);
+}
+
+JobSocket::JobSocket(TransferJob* owner) : m_owner(owner) {}
+
+JobSocket::~JobSocket() {
+    if (m_socket) {
+        m_socket->disconnect(this);
+        m_socket->abort();
+        m_socket->deleteLater();
+    }
+    if (m_server) {
+        m_server->disconnect(this);
+        m_server->close();
+        m_server->deleteLater();
+    }
+}
+
+void JobSocket::Adopt(QTcpSocket* socket) {
+    m_socket = socket;
+    m_ssl = qobject_cast<QSslSocket*>(socket);
+    connect(socket, &QTcpSocket::readyRead, this, &JobSocket::OnReadable);
+    connect(socket, &QTcpSocket::errorOccurred, this, &JobSocket::OnErrorEvent);
+    connect(socket, &QTcpSocket::disconnected, this, &JobSocket::OnDisconnected);
+    if (m_ssl) {
+        connect(m_ssl, &QSslSocket::encrypted, this, &JobSocket::OnConnectedEvent);
+        connect(m_ssl, &QSslSocket::sslErrors, this, [this](const QList<QSslError>& errors) {
+            m_tlsFailed = true;
+            QStringList texts;
+            for (const QSslError& e : errors)
+                texts << e.errorString();
+            m_tlsError = texts.join(QStringLiteral("; "));
+        });
+    }
+}
+
+void JobSocket::ConnectTo(const QString& host, quint16 port, const QString& tlsPeerName) {
+    if (tlsPeerName.isEmpty()) {
+        Adopt(new QTcpSocket);
+        connect(m_socket, &QTcpSocket::connected, this, &JobSocket::OnConnectedEvent);
+        m_socket->connectToHost(host, port);
+        return;
+    }
+    auto* ssl = new QSslSocket;
+    ssl->setSslConfiguration(ClientTlsConfiguration());
+    Adopt(ssl);
+    ssl->connectToHostEncrypted(host, port, tlsPeerName);
+}
+
+void JobSocket::StartTls(const QString& peerName) {
+    if (!m_ssl)
+        return;
+    m_connectReported = false;
+    m_ssl->setSslConfiguration(ClientTlsConfiguration());
+    m_ssl->setPeerVerifyName(peerName);
+    m_ssl->startClientEncryption();
+}
+
+bool JobSocket::Listen(const QString& localAddress, quint16* port) {
+    m_server = new QTcpServer;
+    m_server->setMaxPendingConnections(1);
+    if (!m_server->listen(QHostAddress(localAddress), 0))
+        return false;
+    if (port)
+        *port = m_server->serverPort();
+    connect(m_server, &QTcpServer::newConnection, this, &JobSocket::OnIncoming);
+    return true;
+}
+
+std::unique_ptr<JobSocket> JobSocket::Accept(TransferJob* owner) {
+    if (!m_server)
+        return nullptr;
+    QTcpSocket* socket = m_server->nextPendingConnection();
+    if (!socket)
+        return nullptr;
+    socket->setParent(nullptr);
+    auto accepted = std::make_unique<JobSocket>(owner);
+    accepted->Adopt(socket);
+    accepted->m_connectReported = true;
+    return accepted;
+}
+
+void JobSocket::SendText(std::string_view text) {
+    if (!m_socket)
+        return;
+    // QTcpSocket keeps what the network cannot take yet and sends it when it can.
+    for (size_t pos = 0; pos < text.size(); pos += kSendPiece) {
+        std::string_view piece = text.substr(pos, kSendPiece);
+        m_socket->write(piece.data(), qint64(piece.size()));
+    }
+}
+
+void JobSocket::Close() {
+    if (m_socket)
+        m_socket->abort();
+    if (m_server)
+        m_server->close();
+}
+
+bool JobSocket::IsConnected() const {
+    return m_socket && m_socket->state() == QAbstractSocket::ConnectedState &&
+           (!m_ssl || m_ssl->isEncrypted() || m_ssl->mode() == QSslSocket::UnencryptedMode);
+}
+
+QAbstractSocket::SocketError JobSocket::Error() const {
+    return m_socket ? m_socket->error() : QAbstractSocket::UnknownSocketError;
+}
+
+QString JobSocket::ErrorText() const {
+    return m_socket ? m_socket->errorString() : QString();
+}
+
+QString JobSocket::PeerAddress() const {
+    return m_socket ? m_socket->peerAddress().toString() : QString();
+}
+
+QString JobSocket::LocalAddress() const {
+    return m_socket ? m_socket->localAddress().toString() : QString();
+}
+
+bool JobSocket::OwnerValid() const {
+    return !m_detached && m_owner && SocketWindow::IsValidSlot(m_owner->SlotNumber());
+}
+
+void JobSocket::OnConnectedEvent() {
+    if (m_connectReported || !OwnerValid())
+        return;
+    m_connectReported = true;
+    m_owner->OnConnected(this);
+    // The connection can take data now: the job sends its request on this event.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (OwnerValid())
+                m_owner->OnWritable(this);
+        },
+        Qt::QueuedConnection);
+}
+
+void JobSocket::OnErrorEvent(QAbstractSocket::SocketError error) {
+    if (m_connectReported || !OwnerValid())
+        return;
+    if (error == QAbstractSocket::SslHandshakeFailedError)
+        m_tlsFailed = true;
+    // A connection that could not be made is reported as the connected event; the job
+    // looks at Error() to tell.
+    m_connectReported = true;
+    m_owner->OnConnected(this);
+}
+
+void JobSocket::OnReadable() {
+    if (!OwnerValid() || !m_connectReported)
+        return;
+    ReadLoop(true);
+}
+
+void JobSocket::OnDisconnected() {
+    if (!OwnerValid() || !m_connectReported)
+        return;
+    // Whatever arrived before the close belongs to the job first.
+    if (m_socket->bytesAvailable() > 0 && !ReadLoop(false))
+        return;
+    if (OwnerValid())
+        m_owner->OnClosed(this);
+}
+
+void JobSocket::OnIncoming() {
+    if (OwnerValid())
+        m_owner->OnAccept(this);
+}
+
+bool JobSocket::ReadLoop(bool passEmpty) {
+    static std::vector<char> buffer(kReadSize);
+    qint64 n = m_socket->read(buffer.data(), qint64(buffer.size()));
+    if (n < 0 || (n == 0 && !passEmpty))
+        return true;
+    if (!m_owner->OnData(this, buffer.data(), size_t(n)))
+        return false;
+    while (n > 0) {
+        n = m_socket->read(buffer.data(), qint64(buffer.size()));
+        if (n <= 0)
+            break;
+        if (!m_owner->OnData(this, buffer.data(), size_t(n)))
+            return false;
+    }
+    return true;
+}
+
+} // namespace vireo

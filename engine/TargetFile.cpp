@@ -1,0 +1,116 @@
+#include "engine/TargetFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+namespace vireo {
+
+namespace {
+constexpr const char* kStampName = "user.vireo.stamp";
+constexpr const char kComplete[] = "complete";
+constexpr const char kIncomplete[] = "incomplete";
+
+bool IsComplete(const char* value, ssize_t n) {
+    return n == ssize_t(sizeof kComplete - 1) && std::memcmp(value, kComplete, size_t(n)) == 0;
+}
+} // namespace
+
+bool TargetFile::Open(const std::string& path, bool* created) {
+    Close();
+    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    bool made = false;
+    if (fd < 0 && errno == ENOENT) {
+        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        made = fd >= 0;
+    }
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    m_fd = fd;
+    m_length = st.st_size;
+    if (created)
+        *created = made;
+    return true;
+}
+
+void TargetFile::Close() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    m_length = 0;
+}
+
+bool TargetFile::SetLength(int64_t length) {
+    if (m_fd < 0 || ::ftruncate(m_fd, off_t(length)) != 0)
+        return false;
+    m_length = length;
+    return true;
+}
+
+bool TargetFile::Append(const char* data, size_t count) {
+    if (m_fd < 0)
+        return false;
+    while (count > 0) {
+        ssize_t n = ::pwrite(m_fd, data, count, off_t(m_length));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        count -= size_t(n);
+        m_length += n;
+    }
+    return true;
+}
+
+std::string TargetFile::ReadHead(size_t count) const {
+    std::string out(count, '\0');
+    ssize_t n = m_fd >= 0 ? ::pread(m_fd, out.data(), count, 0) : -1;
+    out.resize(n > 0 ? size_t(n) : 0);
+    return out;
+}
+
+bool TargetFile::IsStampedComplete() const {
+    if (m_fd < 0)
+        return false;
+    char value[32];
+    ssize_t n = ::fgetxattr(m_fd, kStampName, value, sizeof value);
+    return IsComplete(value, n);
+}
+
+bool TargetFile::IsStampedComplete(const std::string& path) {
+    char value[32];
+    ssize_t n = ::getxattr(path.c_str(), kStampName, value, sizeof value);
+    return IsComplete(value, n);
+}
+
+void TargetFile::Stamp(bool complete) {
+    if (m_fd < 0)
+        return;
+    const char* value = complete ? kComplete : kIncomplete;
+    // A file system without user attributes keeps no stamp: every file then counts as
+    // incomplete and a resume asks the server.
+    ::fsetxattr(m_fd, kStampName, value, std::strlen(value), 0);
+}
+
+uint64_t TargetFile::FreeSpace(const std::string& path) {
+    std::string dir = path;
+    size_t slash = dir.rfind('/');
+    dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : dir.substr(0, slash));
+    struct statvfs vfs {};
+    if (::statvfs(dir.c_str(), &vfs) != 0)
+        return 0;
+    return uint64_t(vfs.f_bavail) * uint64_t(vfs.f_frsize);
+}
+
+} // namespace vireo

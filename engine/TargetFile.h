@@ -1,0 +1,44 @@
+#pragma once
+// The file a download writes. Blocks are always appended at the end; the completion
+// stamp lives in an extended attribute so that a resume can tell a whole file from a
+// partial one without asking the server.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace vireo {
+
+class TargetFile {
+public:
+    TargetFile() = default;
+    ~TargetFile() { Close(); }
+    TargetFile(const TargetFile&) = delete;
+    TargetFile& operator=(const TargetFile&) = delete;
+
+    // Opens the file for reading and writing, creating it when missing; created tells
+    // which happened.
+    bool Open(const std::string& path, bool* created = nullptr);
+    void Close();
+    bool IsOpen() const { return m_fd >= 0; }
+
+    int64_t Length() const { return m_length; }
+    bool SetLength(int64_t length);
+    bool Append(const char* data, size_t count);
+    std::string ReadHead(size_t count) const;
+
+    // "complete" / "incomplete"; a file system without user attributes, or a file that
+    // was never stamped, reads as incomplete.
+    bool IsStampedComplete() const;
+    void Stamp(bool complete);
+    static bool IsStampedComplete(const std::string& path);
+
+    // Free bytes of the file system holding path; 0 when it cannot be told.
+    static uint64_t FreeSpace(const std::string& path);
+
+private:
+    int m_fd = -1;
+    int64_t m_length = 0;
+};
+
+} // namespace vireo

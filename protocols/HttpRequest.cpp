@@ -1,0 +1,32 @@
+#include "protocols/HttpRequest.h"
+
+namespace vireo {
+
+namespace {
+const char kAccept[] = "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, "
+                       "application/vnd ms-excel, application/msword, */*\r\n";
+const char kBrowserLines[] = "Accept-Language: en-us,ru;q=0.5\r\n"
+                             "Accept-Encoding: gzip, deflate\r\n"
+                             "User-Agent: Mozilla/4.0 (compatible; MSIE 4.0; Windows NT)\r\n";
+const char kResumeAgent[] = "User-Agent: Corvid (Build 777) pro\r\n";
+} // namespace
+
+std::string BuildHttpRequest(const std::string& target, const std::string& host, int64_t start,
+                             const std::string& authorization) {
+    std::string r;
+    if (start == 0) {
+        // A fresh download: HTTP/1.1 with the browser-like header set.
+        r = "GET " + target + " HTTP/1.1\r\n" + kAccept + kBrowserLines + "Host: " + host + "\r\n";
+        r += authorization.empty() ? "Extension: Security/Remote-passphrase\r\n"
+                                   : "Authorization: " + authorization + "\r\n";
+    } else {
+        // A resume: always HTTP/1.0 with a range.
+        r = "GET " + target + " HTTP/1.0\r\n" + kResumeAgent + kAccept +
+            "Range: bytes=" + std::to_string(start) + "-\r\nHost: " + host + "\r\n";
+        if (!authorization.empty())
+            r += "Authorization: " + authorization + "\r\n";
+    }
+    return r + "\r\n";
+}
+
+} // namespace vireo

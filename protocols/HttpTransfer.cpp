@@ -1,0 +1,392 @@
+#include "protocols/HttpTransfer.h"
+
+#include "common/AsciiCase.h"
+#include "engine/ErrorText.h"
+#include "engine/ItemFlags.h"
+#include "engine/TextCoding.h"
+#include "engine/UrlParts.h"
+#include "protocols/HttpRequest.h"
+#include "settings/SettingsStore.h"
+
+namespace vireo {
+
+namespace {
+std::string Trimmed(const std::string& text) {
+    return AsciiLower(TrimText(text));
+}
+
+bool IsMetafileType(const std::string& contentType) {
+    std::string type = AsciiLower(contentType);
+    return type == "audio/x-realaudio" || type == "audio/x-pn-realaudio";
+}
+} // namespace
+
+HttpTransfer::HttpTransfer(JobHost* item, std::string host, std::string path, int port, bool tls)
+    : TransferJob(item, std::move(host), std::move(path), port), m_tls(tls) {}
+
+HttpTransfer::~HttpTransfer() {
+    Stop();
+}
+
+size_t HttpTransfer::MemoryUse() const {
+    return TransferJob::MemoryUse() + m_headerBuffer.size();
+}
+
+int HttpTransfer::Connect() {
+    m_headerBuffer.clear();
+    ChangeFlags(JF_SIZE_LIMITED, JF_HEADER_DONE | JF_HEADER_JUDGED);
+    m_header.Clear();
+    m_chunked = false;
+    m_chunks.Reset();
+    m_inflater.reset();
+    m_wireLength = -1;
+    m_wireBytes = 0;
+    m_tunnel = Tunnel::None;
+
+    m_socket.reset(new JobSocket(this));
+    QString address = QString::fromStdString(m_address);
+    if (UsesProxy()) {
+        std::string server = Settings().GetString(keys::ProxyServer);
+        int port = Settings().GetInt(keys::ProxyPort);
+        AddRecord("Connecting via proxy host: " + server + ", port: " + std::to_string(port), '!');
+        if (m_tls) {
+            // An encrypted transfer goes through a tunnel; inside it the request names
+            // only the path.
+            m_tunnel = Tunnel::Connecting;
+        } else {
+            m_requestMode = 1;
+        }
+        m_socket->ConnectTo(address, quint16(port));
+    } else {
+        AddRecord("Connecting server: " + m_host + ", port: " + std::to_string(m_port), '!');
+        m_socket->ConnectTo(address, quint16(m_port),
+                            m_tls ? QString::fromStdString(m_host) : QString());
+    }
+    return 1;
+}
+
+void HttpTransfer::CloseSockets() {
+    m_socket.reset();
+}
+
+void HttpTransfer::OnConnected(JobSocket* socket) {
+    if (socket->IsConnected()) {
+        TransferJob::OnConnected(socket);
+        return;
+    }
+    if (socket->TlsFailed()) {
+        bool certificate = !socket->TlsErrorText().isEmpty();
+        QString why = certificate ? socket->TlsErrorText() : socket->ErrorText();
+        AddRecord((certificate ? "certificate error: " : "secure connection failed: ") +
+                      why.toStdString(),
+                  'E');
+        Fail(certificate ? ErrCertificate : ErrTlsHandshake);
+        return;
+    }
+    // The server could not be reached; the next attempt may find it.
+    AddRecord("connection failed: " + socket->ErrorText().toStdString(), 'E');
+    Retry();
+}
+
+int HttpTransfer::OnWritable(JobSocket* socket) {
+    if (m_tunnel == Tunnel::Connecting) {
+        std::string target = m_host + ":" + std::to_string(m_port);
+        AddRecord("CONNECT " + target, 'O');
+        socket->SendText("CONNECT " + target + " HTTP/1.1\r\nHost: " + target + "\r\n\r\n");
+        m_tunnel = Tunnel::Awaiting;
+        return 0;
+    }
+    const std::string& target = m_requestMode == 1 ? m_item->Url() : m_path;
+    int64_t start = m_bytes;
+    std::string credentials = m_item->CredentialsFor(m_host);
+    std::string authorization = credentials.empty() ? "" : "Basic " + Base64Encode(credentials);
+    if (start != 0)
+        AddRecord("HTTP req: " + target + ", start: " + std::to_string(start), 'O');
+    else
+        AddRecord("HTTP req: " + target, 'O');
+    socket->SendText(BuildHttpRequest(target, m_host, start, authorization));
+    return 0;
+}
+
+int HttpTransfer::OnTunnelReply(const char* data, size_t count) {
+    size_t searched = m_headerBuffer.size() > 3 ? m_headerBuffer.size() - 3 : 0;
+    m_headerBuffer.append(data, count);
+    size_t end = HeaderTable::FindEnd(m_headerBuffer, searched);
+    if (end == 0) {
+        if (m_headerBuffer.size() > kMaxHeader) {
+            AddRecord("proxy reply too large", 'E');
+            Retry();
+            return 0;
+        }
+        return 1;
+    }
+    HeaderTable reply;
+    reply.Parse(std::string_view(m_headerBuffer).substr(0, end));
+    AddRecord(reply.Count() ? reply.Name(0) : std::string(), 'I');
+    m_headerBuffer.clear();
+    if (reply.Status() != 200)
+        return Fail(reply.Status() > 0 ? reply.Status() : ErrConnect);
+    m_tunnel = Tunnel::Open;
+    m_socket->StartTls(QString::fromStdString(m_host));
+    return 1;
+}
+
+int HttpTransfer::OnData(JobSocket* socket, const char* data, size_t count) {
+    (void)socket;
+    if (m_tunnel == Tunnel::Awaiting)
+        return OnTunnelReply(data, count);
+    if (HasFlag(JF_HEADER_DONE))
+        return count == 0 ? 1 : Body(data, count);
+
+    size_t searched = m_headerBuffer.size() > 3 ? m_headerBuffer.size() - 3 : 0;
+    m_headerBuffer.append(data, count);
+    size_t end = HeaderTable::FindEnd(m_headerBuffer, searched);
+    if (end == 0) {
+        if (m_headerBuffer.size() > kMaxHeader) {
+            AddRecord("response header too large (" + std::to_string(m_headerBuffer.size()) +
+                          " bytes)",
+                      'E');
+            Retry();
+            return 0;
+        }
+        return 1;
+    }
+    ChangeFlags(JF_HEADER_DONE, 0);
+    m_header.Parse(std::string_view(m_headerBuffer).substr(0, end));
+    for (size_t i = 0; i + 1 < m_header.Count(); ++i) {
+        if (i == 0)
+            AddRecord(m_header.Name(0), 'I');
+        else
+            m_item->AddField(m_header.Name(i), m_header.Value(i), 'I', false);
+    }
+    return OnHeader(end);
+}
+
+int HttpTransfer::OnHeader(size_t headerLength) {
+    int status = m_header.Status();
+    int64_t contentLength = m_header.FindNumber("Content-length");
+    m_size = contentLength > 0 ? contentLength : 0;
+    if (status == 401)
+        Notify(NotifyCredentials);
+    if (status < 200 || status > 299)
+        return JudgeFailure();
+
+    std::string coding = Trimmed(m_header.Find("Content-encoding"));
+    bool coded = coding == "gzip" || coding == "x-gzip" || coding == "deflate";
+    if (!coding.empty() && coding != "identity" && !coded)
+        AddRecord("unknown content coding: " + coding, 'E');
+    m_chunked = Trimmed(m_header.Find("Transfer-encoding")).find("chunked") != std::string::npos;
+
+    if (status == 206) {
+        // Only a range that starts where the file ends may be appended; anything else
+        // starts the file over.
+        ContentRange range;
+        bool known = ParseContentRange(m_header.Find("Content-range"), &range);
+        if (!known || range.first != m_bytes || coded) {
+            AddRecord("range does not start at " + std::to_string(m_bytes) + ", starting over",
+                      'E');
+            SetStartOffset(0);
+            Retry();
+            return 0;
+        }
+        if (contentLength >= 0)
+            m_size = m_bytes + contentLength;
+        else if (range.total >= 0)
+            m_size = range.total;
+    } else if (m_bytes != 0) {
+        SetStartOffset(0); // the server sends the whole file
+    }
+
+    if (m_chunked || coded) {
+        // Completion is judged on the coded body; the file's own size is unknown until
+        // the end.
+        ChangeFlags(0, JF_SIZE_LIMITED);
+        m_wireLength = m_chunked ? -1 : contentLength;
+        m_size = 0;
+        if (coded)
+            m_inflater = std::make_unique<Inflater>();
+    }
+
+    std::string rest = m_headerBuffer.substr(headerLength);
+    m_headerBuffer.clear();
+    m_headerBuffer.shrink_to_fit();
+    if (!IsCoded() && contentLength == 0) {
+        OnFinished(); // an empty file: nothing more will come
+        return 0;
+    }
+    if (rest.empty())
+        return 1;
+    return Body(rest.data(), rest.size());
+}
+
+int HttpTransfer::Body(const char* data, size_t count) {
+    if (!IsCoded())
+        return TransferJob::OnData(m_socket.get(), data, count);
+    return CodedBody(data, count);
+}
+
+int HttpTransfer::CodedBody(const char* data, size_t count) {
+    bool stopped = false;
+    bool inflateError = false;
+    auto write = [&](const char* d, size_t n) {
+        if (!TransferJob::OnData(m_socket.get(), d, n))
+            stopped = true;
+        return !stopped;
+    };
+    auto decode = [&](const char* d, size_t n) {
+        m_wireBytes += int64_t(n);
+        if (!m_inflater)
+            return write(d, n);
+        if (m_inflater->Feed(d, n, write) == Inflater::Result::Error && !stopped)
+            inflateError = true;
+        return !stopped && !inflateError;
+    };
+
+    bool done = false;
+    if (m_chunked) {
+        ChunkedDecoder::Result r = m_chunks.Feed(data, count, decode);
+        if (stopped)
+            return 0;
+        if (r == ChunkedDecoder::Result::Error && !inflateError) {
+            AddRecord("bad chunked body", 'E');
+            Retry();
+            return 0;
+        }
+        done = r == ChunkedDecoder::Result::Done;
+    } else {
+        decode(data, count);
+        if (stopped)
+            return 0;
+        done = m_wireLength >= 0 && m_wireBytes >= m_wireLength;
+    }
+    if (inflateError) {
+        AddRecord("bad compressed body", 'E');
+        Retry(); // the next attempt asks for the rest uncompressed
+        return 0;
+    }
+    if (done)
+        return FinishCoded();
+    return 1;
+}
+
+int HttpTransfer::FinishCoded() {
+    if (m_inflater && !m_inflater->IsDone()) {
+        AddRecord("compressed body ends early", 'E');
+        Retry();
+        return 0;
+    }
+    OnFinished();
+    return 0;
+}
+
+int HttpTransfer::OnClosed(JobSocket*) {
+    if (!HasFlag(JF_HEADER_DONE)) {
+        Retry();
+        return 0;
+    }
+    if (IsCoded()) {
+        bool whole =
+            m_chunked ? m_chunks.IsDone() : (m_wireLength < 0 || m_wireBytes >= m_wireLength);
+        if (whole)
+            return FinishCoded();
+        Retry();
+        return 0;
+    }
+    if (m_size == 0 || m_bytes >= m_size) {
+        OnFinished();
+        return 0;
+    }
+    Retry(); // short: the next attempt asks for the rest
+    return 0;
+}
+
+int HttpTransfer::JudgeFailure() {
+    ChangeFlags(JF_HEADER_JUDGED, 0);
+    int status = m_header.Status();
+    if (status == 301 || status == 302 || status == 303 || status == 307 || status == 308) {
+        std::string location = TrimText(m_header.Find("Location"));
+        if (location.empty()) {
+            Retry();
+            return 0;
+        }
+        AddRecord("redirect to location: " + location, '!');
+        m_item->RestartItem(NormalizeUrl(ResolveUrl(m_item->Url(), location)));
+        return 0; // a new job carries on
+    }
+    if (status == 401)
+        return Fail(401);
+    if (status == 416 && m_bytes > 0) {
+        ContentRange range;
+        if (ParseContentRange(m_header.Find("Content-range"), &range) && range.total == m_bytes) {
+            // The file on disk is whole already.
+            m_size = m_bytes;
+            TransferJob::OnFinished();
+            return 0;
+        }
+    }
+    if (status >= 400 && status <= 499) {
+        if ((status == 404 || status == 400) && !UsesProxy() && m_requestMode == 2) {
+            m_requestMode = 1; // ask once more with the whole URL in the request line
+            Retry();
+            return 0;
+        }
+        return Fail(status);
+    }
+    Retry();
+    return 0;
+}
+
+void HttpTransfer::OnFinished() {
+    if (HasFlag(JF_HEADER_JUDGED) || !HasFlag(JF_HEADER_DONE)) {
+        TransferJob::OnFinished();
+        return;
+    }
+    ChangeFlags(JF_HEADER_JUDGED, 0);
+    std::string head = m_item->ReadFileHead(16);
+    if (head.size() > 4 && IsMetafileType(TrimText(m_header.Find("Content-type"))) &&
+        head.compare(0, 3, ".ra") != 0 && head.compare(0, 4, ".RMF") != 0) {
+        FollowMetafile();
+        return;
+    }
+    if (m_size != 0 && m_bytes >= m_size) {
+        if (m_bytes > m_size)
+            AddRecord("received data exceed original size", 'E');
+    } else if (m_size == 0) {
+        Notify(NotifyAttempt);
+    }
+    TransferJob::OnFinished();
+}
+
+void HttpTransfer::FollowMetafile() {
+    constexpr size_t kMaxMetafile = 1 << 20;
+    std::string text = m_item->ReadFileHead(kMaxMetafile);
+    text = text.substr(0, text.find('\0'));
+    if (text.empty()) {
+        Fail(ErrParseUrl);
+        return;
+    }
+    std::vector<std::string> lines;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find_first_of("\r\n", pos);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(pos, end - pos);
+        if (!line.empty() && line.front() == ';')
+            line.erase(0, 1);
+        TrimTextInPlace(line);
+        lines.push_back(line);
+        pos = end + 1;
+        if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n')
+            ++pos;
+    }
+    std::string target = lines.front();
+    if (lines.size() > 1) {
+        AddRecord("multilink content", '!');
+        lines.erase(lines.begin());
+        Notify(NotifyMoreUrls, 0, lines);
+    }
+    m_item->RestartItem(target); // a new job carries on
+}
+
+} // namespace vireo
