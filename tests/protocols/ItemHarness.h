@@ -1,0 +1,88 @@
+#pragma once
+// Runs one download item against a server and records what it reports, the way the
+// document would see it.
+
+#include "TempSettings.h"
+#include "downloads/DownloadItem.h"
+#include "engine/FileNames.h"
+#include "engine/TransferJob.h"
+#include "log/TransferLog.h"
+#include "peers/TestApp.h"
+#include "peers/WaitUntil.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vireo::test {
+
+class ItemHarness : public ItemOwner {
+public:
+    ItemHarness() {
+        EnsureTestApp();
+        dir = settings.Path("/dl");
+        QDir().mkpath(QString::fromStdString(dir));
+        Settings().SetString("downpath", dir);
+        Settings().SetString("cwd", settings.Path("/home"));
+        Settings().SetInt("log", 1);
+        Settings().SetInt("history", 0);
+        Settings().SetInt("timeout", 5);
+        Settings().SetInt("maxattemp", 3);
+        Settings().SetInt("proxy", 0);
+    }
+    ~ItemHarness() override { item.reset(); }
+
+    // Starts url into a name derived from it (or into name); resume keeps the file.
+    DownloadItem& Start(const std::string& url, bool resume = false, const std::string& name = "") {
+        item = std::make_unique<DownloadItem>(url, "", this);
+        started = item->StartItem(url, name, resume);
+        return *item;
+    }
+    // Waits until the item finished or failed.
+    bool WaitDone(int ms = 15000) {
+        return WaitUntil([&] { return finished > 0 || failed > 0; }, ms);
+    }
+    std::string Path(const std::string& name) const { return dir + "/" + name; }
+    QByteArray File(const std::string& name) const {
+        QFile f(QString::fromStdString(Path(name)));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    std::string LogText() const {
+        QFile f(QString::fromStdString(item->Log().FilePath()));
+        return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string();
+    }
+    bool LogHas(const std::string& text) const { return LogText().find(text) != std::string::npos; }
+
+    std::string TargetPath(const std::string& address) override {
+        std::string name = SanitizeFileName(LastPathComponent(address.substr(0, address.find('?'))));
+        return dir + "/" + (name.empty() ? "index.htm" : name);
+    }
+    void OnTargetPathChanged(DownloadItem&, const std::string&) override {}
+    std::string StartPath(const DownloadItem&, const std::string& path) override { return path; }
+    void OnItemEvent(DownloadItem&, const ItemEvent& event) override {
+        events.push_back(event.code);
+        if (event.code == NotifyFinished)
+            ++finished;
+        if (event.code == NotifyFailed) {
+            ++failed;
+            error = event.arg;
+        }
+        if (event.code == NotifyCredentials)
+            ++credentialRequests;
+        if (event.code == NotifyMoreUrls)
+            moreUrls = event.urls;
+    }
+
+    TempSettings settings;
+    std::string dir;
+    std::unique_ptr<DownloadItem> item;
+    bool started = false;
+    std::vector<int> events;
+    int finished = 0, failed = 0, error = 0, credentialRequests = 0;
+    std::vector<std::string> moreUrls;
+};
+
+} // namespace vireo::test
