@@ -1,8 +1,12 @@
 #include "peers/NginxPeer.h"
 #include "peers/Curl.h"
 #include "peers/TestFiles.h"
+#include "peers/WaitUntil.h"
 
 #include <gtest/gtest.h>
+
+#include <QSslConfiguration>
+#include <QSslSocket>
 
 using namespace vireo::test;
 
@@ -145,6 +149,23 @@ TEST_F(NginxPeerTest, HttpsVerifiesOnlyAgainstTheTestCa) {
         if (c.exitCode == 0) {
             EXPECT_EQ(result.body, "over tls");
         }
+    }
+}
+
+// The client's own TLS stack must accept the certificate for 127.0.0.1 once given the CA.
+TEST_F(NginxPeerTest, QtTlsAcceptsTheServerOnlyWithTheTestCa) {
+    for (bool withCa : {true, false}) {
+        QSslSocket socket;
+        if (withCa) {
+            QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+            config.addCaCertificates(m_nginx.CaFile());
+            socket.setSslConfiguration(config);
+        }
+        bool refused = false;
+        QObject::connect(&socket, &QSslSocket::sslErrors, [&] { refused = true; });
+        socket.connectToHostEncrypted("127.0.0.1", m_nginx.HttpsPort());
+        ASSERT_TRUE(WaitUntil([&] { return socket.isEncrypted() || refused; })) << withCa;
+        EXPECT_EQ(socket.isEncrypted(), withCa);
     }
 }
 

@@ -64,9 +64,9 @@ TEST(ScriptedServerTest, ConnectionFaultsReachTheClient) {
     for (const Case& c : cases) {
         ScriptedServer server;
         server.AddScript(c.script);
-        QElapsedTimer clock;
-        clock.start();
-        CurlResult result = RunCurl({"--max-time", "0.5", server.Url("/x")});
+        // Only the stall has to run into the limit; the others answer at once.
+        const char* limit = c.curlExit == 28 ? "0.5" : "10";
+        CurlResult result = RunCurl({"--max-time", limit, server.Url("/x")});
         EXPECT_EQ(result.exitCode, c.curlExit) << c.name << ": " << result.error.toStdString();
         EXPECT_TRUE(server.Requests().value(0).startsWith("GET /x HTTP/1.1\r\n")) << c.name;
     }
