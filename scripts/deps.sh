@@ -6,9 +6,9 @@ set -euo pipefail
 build_pkgs=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
     zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev netbase)
 # Real peers and tools the tests drive: web server, proxy, FTP server, media tools,
-# certificates, a virtual display.
+# certificates, a virtual display; perl writes the FTP test login database.
 test_pkgs=(nginx tinyproxy vsftpd ffmpeg openssl xvfb xauth curl wget aria2
-    clang-format attr)
+    clang-format attr perl)
 
 want=("${build_pkgs[@]}")
 if [[ "${1:-build}" == test ]]; then
