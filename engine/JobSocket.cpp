@@ -49,9 +49,10 @@ void JobSocket::Adopt(QTcpSocket* socket) {
     }
 }
 
-void JobSocket::ConnectTo(const QString& host, quint16 port, const QString& tlsPeerName) {
+void JobSocket::ConnectTo(const QString& host, quint16 port, const QString& tlsPeerName,
+                          bool tlsLater) {
     if (tlsPeerName.isEmpty()) {
-        Adopt(new QTcpSocket);
+        Adopt(tlsLater ? new QSslSocket : new QTcpSocket);
         connect(m_socket, &QTcpSocket::connected, this, &JobSocket::OnConnectedEvent);
         m_socket->connectToHost(host, port);
         return;

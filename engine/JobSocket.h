@@ -34,8 +34,10 @@ public:
 
     // Connects to an address or host name. With tlsPeerName set the connection is
     // encrypted and the server's certificate must be valid for that name; the job hears
-    // OnConnected once the handshake is done (or has failed).
-    void ConnectTo(const QString& host, quint16 port, const QString& tlsPeerName = {});
+    // OnConnected once the handshake is done (or has failed). tlsLater makes a plain
+    // connection that StartTls can encrypt afterwards.
+    void ConnectTo(const QString& host, quint16 port, const QString& tlsPeerName = {},
+                   bool tlsLater = false);
     // Starts TLS over an established connection (after a proxy's CONNECT).
     void StartTls(const QString& peerName);
     // Listens on the given local address for one incoming connection (active FTP).

@@ -56,7 +56,7 @@ int HttpTransfer::Connect() {
         } else {
             m_requestMode = 1;
         }
-        m_socket->ConnectTo(address, quint16(port));
+        m_socket->ConnectTo(address, quint16(port), QString(), m_tls);
     } else {
         AddRecord("Connecting server: " + m_host + ", port: " + std::to_string(m_port), '!');
         m_socket->ConnectTo(address, quint16(m_port),

@@ -59,8 +59,8 @@ TEST_F(HttpNginx, FreshDownloadIsIdenticalAndLogged) {
     EXPECT_EQ(h.finished, 1);
     EXPECT_TRUE(h.File("file.bin") == source);
     EXPECT_TRUE(h.LogHas("#1 ! log " + Url("/file.bin") + ", " + h.Path("file.bin") + "\r\n"));
-    EXPECT_TRUE(h.LogHas(" ! Connecting server: 127.0.0.1, port: " +
-                         std::to_string(server->HttpPort()) + "\r\n"));
+    EXPECT_TRUE(h.LogHas(
+        " ! Connecting server: 127.0.0.1, port: " + std::to_string(server->HttpPort()) + "\r\n"));
     EXPECT_TRUE(h.LogHas(" O HTTP req: /file.bin\r\n"));
     EXPECT_TRUE(h.LogHas(" I HTTP/1.1 200 OK\r\n"));
     EXPECT_TRUE(h.LogHas("Content-Length: " + std::to_string(source.size()) + "\r\n"));
@@ -121,9 +121,9 @@ TEST_F(HttpNginx, RedirectsAreFollowedAndLoopsEnd) {
     struct Case {
         const char* path;
         bool ok;
-    } cases[] = {{"/redir/abs/file.bin", true},  {"/redir/rel/file.bin", true},
-                 {"/redir/301/file.bin", true},  {"/redir/303/file.bin", true},
-                 {"/redir/307/file.bin", true},  {"/redir/chain/5/file.bin", true},
+    } cases[] = {{"/redir/abs/file.bin", true}, {"/redir/rel/file.bin", true},
+                 {"/redir/301/file.bin", true}, {"/redir/303/file.bin", true},
+                 {"/redir/307/file.bin", true}, {"/redir/chain/5/file.bin", true},
                  {"/redir/loop", false}};
     for (const Case& c : cases) {
         ItemHarness run;
@@ -144,7 +144,9 @@ TEST_F(HttpNginx, ErrorPagesNeverReachTheFile) {
     struct Case {
         const char* path;
         int error;
-    } cases[] = {{"/status/404", 404}, {"/status/403", 403}, {"/status/410", 410},
+    } cases[] = {{"/status/404", 404},
+                 {"/status/403", 403},
+                 {"/status/410", 410},
                  {"/status/500", ErrAttempts}};
     for (const Case& c : cases) {
         ItemHarness run;
@@ -218,7 +220,7 @@ TEST_F(HttpNginx, ThroughTheProxy) {
         Settings().SetInt("proxyport", proxy.Port());
         QString url = tls ? server->HttpsUrl("/file.bin") : server->HttpUrl("/file.bin");
         run.Start(url.toStdString());
-        ASSERT_TRUE(run.WaitDone()) << tls;
+        ASSERT_TRUE(run.WaitDone()) << tls << run.LogText();
         EXPECT_EQ(run.finished, 1) << tls;
         EXPECT_TRUE(run.File("file.bin") == source) << tls;
         EXPECT_TRUE(run.LogHas("Connecting via proxy host: 127.0.0.1, port: " +
@@ -227,9 +229,10 @@ TEST_F(HttpNginx, ThroughTheProxy) {
     }
     unsetenv("VIREO_CA_FILE");
     QString lines = proxy.Requests().join('\n');
-    EXPECT_TRUE(lines.contains("GET " + server->HttpUrl("/file.bin") + " HTTP/1.1")) << lines;
+    EXPECT_TRUE(lines.contains("GET " + server->HttpUrl("/file.bin") + " HTTP/1.1"))
+        << lines.toStdString();
     EXPECT_TRUE(lines.contains("CONNECT 127.0.0.1:" + QString::number(server->HttpsPort())))
-        << lines;
+        << lines.toStdString();
 }
 
 TEST_F(HttpNginx, FilesLargerThanFourGiB) {

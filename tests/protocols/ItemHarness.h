@@ -57,7 +57,8 @@ public:
     bool LogHas(const std::string& text) const { return LogText().find(text) != std::string::npos; }
 
     std::string TargetPath(const std::string& address) override {
-        std::string name = SanitizeFileName(LastPathComponent(address.substr(0, address.find('?'))));
+        std::string name =
+            SanitizeFileName(LastPathComponent(address.substr(0, address.find('?'))));
         return dir + "/" + (name.empty() ? "index.htm" : name);
     }
     void OnTargetPathChanged(DownloadItem&, const std::string&) override {}
