@@ -1,0 +1,163 @@
+#include "engine/TransferJob.h"
+#include "FakeHost.h"
+#include "TempSettings.h"
+#include "engine/ErrorText.h"
+#include "engine/ItemFlags.h"
+#include "engine/JobSocket.h"
+#include "engine/SocketWindow.h"
+#include "peers/TestApp.h"
+#include "peers/WaitUntil.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace vireo;
+using namespace vireo::test;
+
+namespace {
+class ProbeJob : public TransferJob {
+public:
+    ProbeJob(JobHost* host, std::string name) : TransferJob(host, std::move(name), "/f", 80) {}
+    ~ProbeJob() override { Stop(); }
+    int Connect() override {
+        ++connects;
+        return 1;
+    }
+    void SetSize(int64_t size) { m_size = size; }
+    void SetCountdown(int c) { m_countdown = c; }
+    int connects = 0;
+};
+
+class Jobs : public ::testing::Test {
+protected:
+    void SetUp() override {
+        EnsureTestApp();
+        Settings().SetInt("proxy", 0);
+        Settings().SetInt("timeout", 40);
+        Settings().SetInt("maxattemp", 5);
+    }
+    TempSettings settings;
+    FakeHost host;
+};
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+} // namespace
+
+TEST_F(Jobs, SlotsFillTheFirstGap) {
+    SocketWindow& window = SocketWindow::Instance();
+    ProbeJob a(&host, "1.1.1.1"), b(&host, "1.1.1.1"), c(&host, "1.1.1.1"), d(&host, "1.1.1.1"),
+        e(&host, "1.1.1.1");
+    window.Register(&a);
+    window.Register(&b);
+    window.Register(&c);
+    window.Register(&d);
+    EXPECT_EQ(c.SlotNumber(), 2);
+    window.Unregister(&c);
+    EXPECT_EQ(c.SlotNumber(), -1);
+    window.Register(&e); // slots 0, 1, 3 taken
+    EXPECT_EQ(e.SlotNumber(), 2);
+    window.Register(&c); // slots 0, 1, 2, 3 taken
+    EXPECT_EQ(c.SlotNumber(), 4);
+    for (ProbeJob* j : {&a, &b, &c, &d, &e})
+        window.Unregister(j);
+}
+
+TEST_F(Jobs, RetiredSocketsLiveUntilALaterTick) {
+    SocketWindow& window = SocketWindow::Instance();
+    size_t before = window.RetiredCount();
+    auto* socket = new JobSocket(nullptr);
+    window.Retire(socket);
+    EXPECT_TRUE(socket->IsDetached());
+    EXPECT_EQ(window.RetiredCount(), before + 1);
+    window.Tick();
+    EXPECT_EQ(window.RetiredCount(), 0u);
+}
+
+TEST_F(Jobs, DottedAddressSkipsTheLookup) {
+    ProbeJob job(&host, "127.0.0.1");
+    ASSERT_EQ(job.Start(), 1);
+    EXPECT_EQ(job.connects, 1);
+    EXPECT_EQ(host.notes, std::vector<int>{NotifyAddressKnown});
+    EXPECT_FALSE(Contains(host.log, "finding host"));
+    EXPECT_TRUE(job.HasFlag(JF_ACTIVE));
+    EXPECT_GE(job.SlotNumber(), 0);
+}
+
+TEST_F(Jobs, TimeoutsRetryUntilAttemptsRunOut) {
+    struct Case {
+        int timeout, maxattemp, ticks, attempts;
+        bool failed;
+    } cases[] = {
+        {0, 1, 1, 2, true},  // timeout 0: the first tick after the lookup starts times out
+        {0, 0, 1, 2, true},  // at least one attempt is always made
+        {0, 3, 1, 2, false}, // the next attempt starts
+        {2, 5, 2, 1, false}, // counting down
+        {2, 5, 3, 2, false},
+    };
+    for (const Case& c : cases) {
+        FakeHost h;
+        Settings().SetInt("timeout", c.timeout);
+        Settings().SetInt("maxattemp", c.maxattemp);
+        ProbeJob job(&h, "name.invalid");
+        ASSERT_EQ(job.Start(), 1);
+        EXPECT_TRUE(Contains(h.log, "! finding host name.invalid"));
+        for (int i = 0; i < c.ticks; ++i)
+            SocketWindow::Instance().Tick();
+        EXPECT_EQ(job.Attempts(), c.attempts) << c.timeout << "/" << c.maxattemp;
+        EXPECT_EQ(!h.errors.empty(), c.failed) << c.timeout << "/" << c.maxattemp;
+        if (c.failed) {
+            EXPECT_EQ(h.errors[0], ErrAttempts);
+            EXPECT_TRUE(Contains(h.log, "E timeout\nI all attemps passed\n"));
+            EXPECT_FALSE(job.HasFlag(JF_ACTIVE));
+        }
+        job.Stop();
+    }
+}
+
+TEST_F(Jobs, DataIsWrittenCountedAndFinishesAtTheSize) {
+    ProbeJob job(&host, "127.0.0.1");
+    job.Start();
+    job.SetStartOffset(0);
+    job.SetSize(3000);
+    job.ChangeFlags(JF_SIZE_LIMITED, 0);
+    EXPECT_EQ(job.OnData(nullptr, "", 0), 1);
+    std::string block(1000, 'x');
+    EXPECT_EQ(job.OnData(nullptr, block.data(), block.size()), 1);
+    EXPECT_TRUE(host.flags & IF_RECEIVING);
+    EXPECT_TRUE(host.flags & IF_DIRTY);
+    EXPECT_TRUE(Contains(host.log, "R receiving data"));
+    EXPECT_EQ(job.Countdown(), 40);
+    SocketWindow::Instance().Tick();
+    EXPECT_EQ(job.Speed(), 1000);
+    EXPECT_EQ(job.TimeLeft(), 2);
+    EXPECT_EQ(job.TimeLeftText(), "0:00:02");
+    EXPECT_EQ(job.OnData(nullptr, block.data(), block.size()), 1);
+    EXPECT_EQ(job.OnData(nullptr, block.data(), block.size()), 0); // size reached
+    EXPECT_EQ(host.finished, 1);
+    EXPECT_EQ(host.file.size(), 3000u);
+    EXPECT_TRUE(Contains(host.log, "! file received (3000 bytes) in 1 attemps"));
+}
+
+TEST_F(Jobs, UnknownSizeLeavesTimeLeftUnknown) {
+    ProbeJob job(&host, "127.0.0.1");
+    job.Start();
+    std::string block(500, 'x');
+    job.OnData(nullptr, block.data(), block.size());
+    SocketWindow::Instance().Tick();
+    EXPECT_EQ(job.Speed(), 500);
+    EXPECT_EQ(job.TimeLeftText(), "-");
+}
+
+TEST_F(Jobs, LookupRepliesReachOnlyTheJobThatAsked) {
+    ProbeJob job(&host, "127.0.0.1");
+    job.Start();
+    // A reply for a lookup this job did not start (another job held the slot before) is
+    // dropped: the job connects once, from its own start.
+    int stale = SocketWindow::Instance().LookupHost("127.0.0.1", job.SlotNumber());
+    EXPECT_GE(stale, 0);
+    WaitUntil([] { return false; }, 200);
+    EXPECT_EQ(job.connects, 1);
+}
