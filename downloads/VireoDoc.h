@@ -75,6 +75,8 @@ public:
     void RecountSlots();
     int FreeSlots() const { return m_freeSlots; }
     int RunningCount() const { return int(m_running.size()); }
+    // The running entries in list order.
+    const std::vector<DownloadItem*>& RunningItems() const { return m_running; }
     bool HasWaitingEntries() const;
     // Stores the row's state, recounts the slots when it was running, refreshes the row
     // and stops the item's transfer.

@@ -122,8 +122,9 @@ TEST_F(Commands, StartOnADoneRowAsksWhetherToContinue) {
             char stamp[32] = {};
             ssize_t n = getxattr(doc.Item(0).TargetPath().c_str(), "user.vireo.stamp", stamp,
                                  sizeof stamp - 1);
-            if (n >= 0 || errno != ENOTSUP)
+            if (n >= 0 || errno != ENOTSUP) {
                 EXPECT_STREQ(stamp, "incomplete");
+            }
         }
     }
 }
