@@ -20,17 +20,10 @@ void CVireoDoc::OnItemEvent(DownloadItem& item, const ItemEvent& event) {
         int index = IndexOf(item);
         if (index < 0)
             break;
-        if (m_rows[size_t(index)].linkToPage) {
-            // The transfer is stopped and the file closed before the page is read.
-            std::string url = item.Url();
-            std::string path = item.TargetPath();
-            SetItemState(item, ItemState::Done);
-            ByteBuffer page;
-            if (page.LoadFile(path))
-                HarvestLinks(page, url);
-        } else {
-            SetItemState(item, ItemState::Done);
-        }
+        bool harvest = m_rows[size_t(index)].linkToPage != 0;
+        SetItemState(item, ItemState::Done); // stops the transfer and closes the file
+        if (harvest)
+            HarvestFile(item);
         Schedule();
         break;
     }

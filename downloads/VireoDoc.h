@@ -57,7 +57,8 @@ public:
     void RefreshRow(DownloadItem& item);
     void UpdateRowIcon(DownloadItem& item, int index);
     int IndexOf(const DownloadItem& item) const;
-    // Removes entry i from the items, the rows and the view.
+    // Removes entry i from the items, the rows and the view. The commands call it for
+    // stopped entries only; nothing else should.
     void RemoveEntry(int index);
 
     int ItemCount() const { return int(m_items.size()); }
