@@ -1,36 +1,43 @@
 // Vireo's entry point.
-#include <QCoreApplication>
+#include "app/headless/HeadlessOptions.h"
+#include "app/headless/HeadlessSession.h"
 
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
+#include <string>
+#include <vector>
 
 namespace {
-const char kUsage[] =
-    "Usage: vireo [options] [URL...]\n"
-    "Download manager for HTTP, HTTPS, FTP and PNM addresses.\n"
-    "\n"
-    "Options:\n"
-    "  --help       show this text and exit\n"
-    "  --version    show the version and exit\n"
-    "\n"
-    "Environment:\n"
-    "  VIREO_CONFIG  settings file (default $XDG_CONFIG_HOME/Tarnwell/Vireo.conf)\n"
-    "  VIREO_HOME    data directory for the history and the last list\n"
-    "                (default $XDG_DATA_HOME/Tarnwell/Vireo)\n";
+bool DisplayAvailable() {
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x11 && *x11) || (wayland && *wayland);
+}
+
+bool UseTerminal(const vireo::HeadlessOptions& options) {
+    if (options.headless || !DisplayAvailable())
+        return true;
+    return true; // this build has no window front end yet
+}
 } // namespace
 
 int main(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("vireo %s\n", VIREO_VERSION);
-            return 0;
-        }
+    std::vector<std::string> args(argv + 1, argv + argc);
+    vireo::ParsedArgs parsed = vireo::ParseArgs(args);
+    switch (parsed.action) {
+    case vireo::ParsedArgs::Help:
+        std::fputs(vireo::UsageText(), stdout);
+        return 0;
+    case vireo::ParsedArgs::Version:
+        std::printf("vireo %s\n", VIREO_VERSION);
+        return 0;
+    case vireo::ParsedArgs::Error:
+        std::fprintf(stderr, "vireo: %s\n", parsed.error.c_str());
+        return 2;
+    case vireo::ParsedArgs::Run:
+        break;
     }
-    // The downloading front ends are not built yet: say so instead of pretending.
-    std::fputs("vireo: downloading is not available in this build yet; see --help\n", stderr);
+    if (UseTerminal(parsed.options))
+        return vireo::RunHeadless(parsed.options, argc, argv);
     return 2;
 }

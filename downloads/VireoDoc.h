@@ -1,26 +1,55 @@
 #pragma once
-// The document: the download list with its items, their rows and the lines of the view.
+// The document: the download list with its items, their rows and the lines of the view,
+// the scheduler that starts waiting entries, the timer that keeps the rows up to date and
+// the commands of the list.
 
+#include "downloads/DocCommand.h"
+#include "downloads/DocumentUi.h"
 #include "downloads/DownloadItem.h"
 #include "downloads/ItemRow.h"
 #include "downloads/LinkFilter.h"
 #include "downloads/ListLines.h"
+#include "downloads/NullDocumentUi.h"
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
+class QObject;
+class QTimer;
+
 namespace vireo {
+
+class ByteBuffer;
 
 class CVireoDoc : public ItemOwner {
 public:
     explicit CVireoDoc(ListLines* view = nullptr);
     ~CVireoDoc() override;
+    CVireoDoc(const CVireoDoc&) = delete;
+    CVireoDoc& operator=(const CVireoDoc&) = delete;
 
     void SetView(ListLines* view) { m_view = view; }
     ListLines* View() const { return m_view; }
+    // The front end's dialogs, clipboard, shell, tray and windows; null for none.
+    void SetUi(DocumentUi* ui) { m_ui = ui ? ui : &m_nullUi; }
+    DocumentUi& Ui() const { return *m_ui; }
 
+    // ---- Start and end of a document
+    // Stores the start directory, writes the first-run values, checks the download
+    // directory (telling the user when it is replaced), takes the free slots from "maxdown"
+    // and starts the 200 ms timer.
+    bool OnNewDocument();
+    // The addresses of the command line (words split again at spaces); none restores the
+    // last list instead.
+    void AddCommandLine(const std::vector<std::string>& words);
+    // Saves the last list; called before the document goes away.
+    void OnCloseDocument();
+
+    // ---- Entries
     // Appends an entry for a valid address (harvested links must pass the link filter);
     // false when it is refused.
     bool AddUrl(const std::string& address, bool filtered);
@@ -28,18 +57,34 @@ public:
     void RefreshRow(DownloadItem& item);
     void UpdateRowIcon(DownloadItem& item, int index);
     int IndexOf(const DownloadItem& item) const;
-    // Removes entry i from the items, the rows and the view.
+    // Removes entry i from the items, the rows and the view. The commands call it for
+    // stopped entries only; nothing else should.
     void RemoveEntry(int index);
 
     int ItemCount() const { return int(m_items.size()); }
     DownloadItem& Item(int index) { return *m_items[size_t(index)]; }
+    // Row states change through SetItemState and the commands only: the document keeps
+    // its running entries and its first waiting row aside and must see every change.
     ItemRow& Row(int index) { return m_rows[size_t(index)]; }
+    ItemState State(int index) const { return m_rows[size_t(index)].state; }
 
     void SetLinkFilter(LinkFilter filter) { m_filter = std::move(filter); }
     const LinkFilter& CurrentLinkFilter() const { return m_filter; }
 
-    // Starts waiting entries while slots are free. Entries start once the transfer engine
-    // exists; until then they stay Waiting.
+    // ---- Scheduler
+    // free slots = "maxdown" minus the running entries, never below 0.
+    void RecountSlots();
+    int FreeSlots() const { return m_freeSlots; }
+    int RunningCount() const { return int(m_running.size()); }
+    // The running entries in list order.
+    const std::vector<DownloadItem*>& RunningItems() const { return m_running; }
+    bool HasWaitingEntries() const;
+    // Stores the row's state, recounts the slots when it was running, refreshes the row
+    // and stops the item's transfer.
+    void SetItemState(DownloadItem& item, ItemState state);
+    // Starts one entry; false when it failed to start.
+    bool StartEntry(DownloadItem& item);
+    // Starts waiting entries in list order while slots are free.
     void Schedule();
 
     void OnTargetPathChanged(DownloadItem& item, const std::string& oldPath) override;
@@ -48,18 +93,118 @@ public:
                                                      const std::string& targetPath);
     void OnItemEvent(DownloadItem& item, const ItemEvent& event) override;
     std::string StartPath(const DownloadItem& item, const std::string& path) override;
+    // Asks for a user name and password for item, unless it has left the list. Reached
+    // through a queued call, never inside the item's own notification.
+    void OnCredentialsNeeded(DownloadItem* item);
+
+    // ---- Timer
+    // Every 200 ms: images of running rows; once a second their progress and elapsed
+    // time; the tray's busy cycle; the idle hiding of the windows.
+    void OnTick();
+    int TickCounter() const { return m_tickCounter; }
+    bool TrayActive() const { return m_trayActive; }
+    void ShowAllWindows(bool show);
+    // Seconds until the windows hide; -1 is off. Armed by the main window.
+    int IdleCountdown() const { return m_idleCountdown; }
+    void SetIdleCountdown(int seconds) { m_idleCountdown = seconds; }
+    // Above 0 while the main window is active or a dialog of the document is open; the
+    // idle countdown runs only at 0; -1 while minimized.
+    int ActivityCounter() const { return m_activity; }
+    void SetActivityCounter(int value) { m_activity = value; }
+    void SetLogWindowFree(bool free) { m_logWindowFree = free; }
+    void SetHistoryWindowFree(bool free) { m_historyWindowFree = free; }
+
+    // ---- Commands
+    bool CommandEnabled(DocCommand command) const;
+    // Runs the command when it is enabled.
+    void RunCommand(DocCommand command);
+
+    // ---- List files
+    // Adds every valid address of a list text (one a line; CR, LF or CR LF; a NUL ends
+    // the text). False when the text is empty.
+    bool AddUrlsFromText(std::string_view text);
+    // Every entry's address followed by CR LF, in list order.
+    std::string ListText() const;
+    // "lastlist.txt" in the start directory, while "keeplist" is on.
+    std::string LastListPath() const;
+    void SaveLastList();
+    void RestoreLastList();
+
+protected:
+    // A finished page marked "link to page" arrives here with its contents. Harvesting its
+    // links is not built yet: until then such a page adds nothing.
+    virtual void HarvestLinks(const ByteBuffer& page, const std::string& url);
+    // Gives an entry's target file the incomplete stamp, so the next start resumes it
+    // instead of taking it as finished.
+    virtual void MarkTargetIncomplete(DownloadItem& item);
 
 private:
+    // Counts a modal dialog of the document as activity while it is open, so the windows
+    // do not hide under it.
+    class ModalScope {
+    public:
+        explicit ModalScope(CVireoDoc& doc) : m_doc(doc) { ++m_doc.m_activity; }
+        ~ModalScope() { --m_doc.m_activity; }
+        ModalScope(const ModalScope&) = delete;
+        ModalScope& operator=(const ModalScope&) = delete;
+
+    private:
+        CVireoDoc& m_doc;
+    };
+
     bool PathInUse(const std::string& path) const;
     void IndexPath(const std::string& path, DownloadItem* item, bool add);
+
+    // The one place a row's state changes.
+    void ChangeState(int index, ItemState state);
+    // Removes a stopped entry and forgets what the document keeps aside for it.
+    void DeleteEntry(int index);
+    int SelectedIndex() const;
+    bool SelectedIdle() const; // selected and neither running nor waiting
+    int FindItem(const DownloadItem* item) const;
+    void PostCredentialsRequest(DownloadItem& item);
+    void ReportUnparsable(const std::string& address);
+    void HarvestFile(DownloadItem& item);
+
+    void StopSelected();
+    void StartSelected();
+    void DeleteSelected();
+    void Paste();
+    void InsertLink();
+    void StopAll();
+    void StartAll();
+    void ClearList();
+    void OpenList();
+    void SaveList();
+    void DeleteSelectedFile();
 
     std::vector<std::unique_ptr<DownloadItem>> m_items;
     std::vector<ItemRow> m_rows;
     ListLines* m_view;
+    NullDocumentUi m_nullUi;
+    DocumentUi* m_ui = &m_nullUi;
     LinkFilter m_filter;
     // Target paths of the entries, folded to lower case, with the entries using each: the
     // clash checks must not scan the list.
     std::unordered_map<std::string, std::vector<DownloadItem*>> m_pathItems;
+
+    int m_freeSlots = 0;
+    int m_idleCountdown = -1;
+    int m_activity = -1;
+    bool m_trayActive = false;
+    bool m_logWindowFree = true;
+    bool m_historyWindowFree = true;
+    int m_tickCounter = 0;
+    // Running entries in list order: the tick and the slot count visit only these, so a
+    // long list of waiting or finished entries costs nothing per tick.
+    std::vector<DownloadItem*> m_running;
+    // No row before this one is waiting, so the scheduler need not walk past them again.
+    size_t m_firstWaiting = 0;
+    // Items with a credentials request on its way; a deleted item leaves the set, so a
+    // late request is dropped even if a new item took the old one's address.
+    std::unordered_set<const DownloadItem*> m_credentialRequests;
+    std::unique_ptr<QTimer> m_timer;
+    std::unique_ptr<QObject> m_postTarget; // receives queued calls; gone with the document
 };
 
 } // namespace vireo

@@ -29,6 +29,8 @@ QString SettingsStore::StoreKey(std::string_view key) const {
 }
 
 int SettingsStore::GetInt(std::string_view key, int fallback) {
+    if (auto it = m_intOverrides.find(key); it != m_intOverrides.end())
+        return it->second;
     if (auto it = m_ints.find(key); it != m_ints.end())
         return it->second;
     int value = fallback;
@@ -53,6 +55,8 @@ void SettingsStore::SetInt(std::string_view key, int value) {
 }
 
 std::string SettingsStore::GetString(std::string_view key, std::string_view fallback) {
+    if (auto it = m_stringOverrides.find(key); it != m_stringOverrides.end())
+        return it->second;
     if (auto it = m_strings.find(key); it != m_strings.end())
         return it->second;
     std::string value(fallback);
@@ -75,6 +79,14 @@ void SettingsStore::SetString(std::string_view key, std::string_view value) {
         m_strings.emplace(std::string(key), std::string(value));
     m_store.setValue(StoreKey(key), QString::fromUtf8(value.data(), qsizetype(value.size())));
     m_store.sync();
+}
+
+void SettingsStore::OverrideInt(std::string_view key, int value) {
+    m_intOverrides.insert_or_assign(std::string(key), value);
+}
+
+void SettingsStore::OverrideString(std::string_view key, std::string_view value) {
+    m_stringOverrides.insert_or_assign(std::string(key), std::string(value));
 }
 
 Rect SettingsStore::GetRect(std::string_view key, Rect fallback) {

@@ -42,6 +42,16 @@ public:
     Rect GetRect(const RectKey& k, Rect fallback) { return GetRect(k.name, fallback); }
     void SetRect(const RectKey& k, const Rect& r) { SetRect(k.name, r); }
 
+    // Values for this run only, such as a front end's command-line options: reads answer
+    // them while writes of the same key still reach the file and leave them in force, so
+    // they are never stored.
+    void OverrideInt(std::string_view key, int value);
+    void OverrideString(std::string_view key, std::string_view value);
+    void OverrideInt(const IntKey& k, int value) { OverrideInt(k.name, value); }
+    void OverrideString(const StringKey& k, std::string_view value) {
+        OverrideString(k.name, value);
+    }
+
     QString FilePath() const { return m_store.fileName(); }
 
 private:
@@ -50,6 +60,8 @@ private:
     QSettings m_store;
     std::map<std::string, int, std::less<>> m_ints;
     std::map<std::string, std::string, std::less<>> m_strings;
+    std::map<std::string, int, std::less<>> m_intOverrides;
+    std::map<std::string, std::string, std::less<>> m_stringOverrides;
 };
 
 // The program-wide store, opened at DefaultPath() on first use.

@@ -69,3 +69,20 @@ TEST(SettingsStore, DefaultPathFollowsVireoConfig) {
     EXPECT_EQ(SettingsStore::DefaultPath(),
               QString::fromStdString(temp.Path("/user/.config/Tarnwell/Vireo.conf")));
 }
+
+TEST(SettingsStore, RunOverridesAnswerReadsButAreNeverStored) {
+    test::TempSettings temp;
+    Settings().SetInt("maxdown", 5);
+    Settings().SetString("downpath", "/stored");
+    Settings().OverrideInt(keys::MaxDown, 3);
+    Settings().OverrideString(keys::DownPath, "/for/this/run");
+    EXPECT_EQ(Settings().GetInt(keys::MaxDown), 3);
+    EXPECT_EQ(Settings().GetString(keys::DownPath), "/for/this/run");
+    // A write during the run (a first run, a replaced directory) reaches the file but
+    // does not end the override.
+    Settings().SetInt("maxdown", 9);
+    EXPECT_EQ(Settings().GetInt(keys::MaxDown), 3);
+    SettingsStore other(temp.ConfigPath());
+    EXPECT_EQ(other.GetInt("maxdown", 0), 9);
+    EXPECT_EQ(other.GetString("downpath", ""), "/stored");
+}

@@ -1,0 +1,49 @@
+#pragma once
+// One run of the terminal front end over a document: the run's own download directory
+// and parallel downloads, the addresses to fetch, the end when nothing runs or waits, and
+// the interruption.
+
+#include "app/headless/HeadlessOptions.h"
+
+#include <ostream>
+
+namespace vireo {
+
+class CVireoDoc;
+class ProgressReport;
+
+class HeadlessSession {
+public:
+    static constexpr int kGoOn = -1;
+    static constexpr int kUsageError = 2;
+    static constexpr int kInterrupted = 130;
+
+    HeadlessSession(CVireoDoc& doc, const HeadlessOptions& options, ProgressReport& report,
+                    std::ostream& err);
+
+    // Applies -d and -j for this run only, starts the document and adds the addresses of
+    // the command line and the list files (the last list when there are neither).
+    // kGoOn when the run has begun, else the exit status (the reason printed).
+    int Begin();
+    // True when no entry runs or waits any more.
+    bool Finished() const;
+    // Saves the last list and prints the summary; 0 when every entry is done, else 1.
+    int End();
+    // Stops every transfer (partial files stay for a resume), saves the last list and
+    // prints the summary; kInterrupted.
+    int Interrupt();
+
+private:
+    int UsageError(const std::string& reason);
+
+    CVireoDoc& m_doc;
+    const HeadlessOptions& m_options;
+    ProgressReport& m_report;
+    std::ostream& m_err;
+};
+
+// The whole front end: parses nothing, builds the document with a terminal interface,
+// runs the event loop and returns the exit status.
+int RunHeadless(const HeadlessOptions& options, int argc, char** argv);
+
+} // namespace vireo

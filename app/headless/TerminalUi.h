@@ -1,0 +1,29 @@
+#pragma once
+// The document's user interface when nobody can be asked: messages go to the report
+// (standard error), a finished file is continued rather than fetched again, a question
+// whose Yes would delete something is answered No, and a password request fails its entry
+// as unauthorized instead of waiting for a person.
+
+#include "downloads/NullDocumentUi.h"
+
+namespace vireo {
+
+class ProgressReport;
+
+class TerminalUi : public NullDocumentUi {
+public:
+    explicit TerminalUi(ProgressReport& report) : m_report(report) {}
+
+    void ShowMessage(const std::string& caption, const std::string& text) override;
+    bool AskYesNo(const std::string&) override { return false; }
+    ContinueAnswer AskContinueDownload() override { return ContinueAnswer::Continue; }
+    CredentialsAnswer AskCredentials(const std::string&, Credentials&) override {
+        return CredentialsAnswer::Refused;
+    }
+    void OnEntryStateChanged(DownloadItem& item, int index, ItemState from, ItemState to) override;
+
+private:
+    ProgressReport& m_report;
+};
+
+} // namespace vireo

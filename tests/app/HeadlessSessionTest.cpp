@@ -1,0 +1,217 @@
+#include "app/headless/HeadlessSession.h"
+#include "TempSettings.h"
+#include "app/headless/ProgressReport.h"
+#include "app/headless/SignalWatcher.h"
+#include "app/headless/TerminalUi.h"
+#include "downloads/FakeDocument.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sstream>
+
+using namespace vireo;
+using namespace vireo::test;
+
+namespace {
+class Headless : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QtApp();
+        Settings().SetInt("version", 1); // not a first run
+        Settings().SetInt("maxdown", 2);
+        Settings().SetString("downpath", temp.Dir());
+        doc.SetUi(&ui);
+    }
+    int Begin() { return session.Begin(); }
+    std::string ReadAll(const std::string& path) {
+        QFile f(QString::fromStdString(path));
+        return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : "<missing>";
+    }
+
+    TempSettings temp;
+    HeadlessOptions options;
+    std::ostringstream out, err;
+    ProgressReport report{out, err, ProgressReport::Mode::Lines};
+    TerminalUi ui{report};
+    FakeDocument doc;
+    HeadlessSession session{doc, options, report, err};
+};
+} // namespace
+
+TEST_F(Headless, EveryEntryDoneExitsZeroWithOneLinePerEvent) {
+    options.urls = {"http://h.x/a.zip", "h.x/b.zip"};
+    ASSERT_EQ(Begin(), HeadlessSession::kGoOn) << err.str();
+    EXPECT_FALSE(session.Finished());
+    doc.Fake(0).Finish();
+    EXPECT_FALSE(session.Finished());
+    doc.Fake(1).Finish();
+    EXPECT_TRUE(session.Finished());
+    EXPECT_EQ(session.End(), 0);
+    std::string a = temp.Dir() + "/a.zip", b = temp.Dir() + "/b.zip";
+    EXPECT_EQ(out.str(),
+              "started http://h.x/a.zip -> " + a + "\n" + "started http://h.x/b.zip -> " + b +
+                  "\n" + "done http://h.x/a.zip -> " + a + " (0 bytes)\n" +
+                  "done http://h.x/b.zip -> " + b + " (0 bytes)\n" + "2 done, 0 failed\n");
+    EXPECT_EQ(err.str(), "");
+}
+
+TEST_F(Headless, AnyFailureExitsOneAndIsListedWithItsError) {
+    options.urls = {"http://h.x/a.zip", "http://h.x/b.zip", "http://h.x/c.zip"};
+    options.quiet = true;
+    ProgressReport quiet(out, err, ProgressReport::Mode::Quiet);
+    TerminalUi quietUi(quiet);
+    doc.SetUi(&quietUi);
+    HeadlessSession run(doc, options, quiet, err);
+    ASSERT_EQ(run.Begin(), HeadlessSession::kGoOn);
+    doc.Fake(0).Fail(404);
+    doc.Fake(1).Finish();
+    EXPECT_FALSE(run.Finished());
+    doc.Fake(2).Finish();
+    ASSERT_TRUE(run.Finished());
+    EXPECT_EQ(run.End(), 1);
+    EXPECT_EQ(out.str(), "2 done, 1 failed\n");
+    EXPECT_EQ(err.str(), "vireo: failed: http://h.x/a.zip: file not found\n");
+}
+
+TEST_F(Headless, PasswordRequestsFailTheEntryAsUnauthorized) {
+    options.urls = {"http://h.x/secret.zip"};
+    ASSERT_EQ(Begin(), HeadlessSession::kGoOn);
+    doc.Fake(0).Notify(NotifyCredentials);
+    RunQueuedCalls();
+    ASSERT_TRUE(session.Finished());
+    EXPECT_EQ(session.End(), 1);
+    EXPECT_NE(err.str().find("http://h.x/secret.zip: unauthorized"), std::string::npos)
+        << err.str();
+}
+
+TEST_F(Headless, RunOptionsApplyToThisRunOnly) {
+    options.dir = temp.Path("/new/dir");
+    options.jobs = 3;
+    options.urls = {"http://h.x/1.zip", "http://h.x/2.zip", "http://h.x/3.zip", "http://h.x/4.zip"};
+    ASSERT_EQ(Begin(), HeadlessSession::kGoOn);
+    EXPECT_EQ(doc.RunningCount(), 3);
+    EXPECT_EQ(doc.Item(0).TargetPath(), temp.Path("/new/dir/1.zip"));
+    EXPECT_TRUE(QDir(QString::fromStdString(temp.Path("/new/dir"))).exists());
+    SettingsStore stored(temp.ConfigPath());
+    EXPECT_EQ(stored.GetInt("maxdown", 0), 2);
+    EXPECT_EQ(stored.GetString("downpath", ""), temp.Dir());
+}
+
+TEST_F(Headless, UnusableInputsAreUsageErrors) {
+    struct Case {
+        std::function<void(HeadlessOptions&)> set;
+        std::string error;
+    } cases[] = {
+        {[&](HeadlessOptions& o) { o.inputs = {temp.Path("/none.txt")}; },
+         "vireo: cannot read list file '" + temp.Path("/none.txt") + "'\n"},
+        {[&](HeadlessOptions& o) { o.dir = "/proc/vireo-cannot-be-here"; },
+         "vireo: cannot use download directory '/proc/vireo-cannot-be-here'\n"},
+        {[](HeadlessOptions&) { Settings().SetInt("maxdown", 0); },
+         "vireo: no download may run: \"maxdown\" is below 1 in the settings; give --jobs N\n"},
+        {[](HeadlessOptions&) { Settings().SetInt("maxdown", 2); }, // keeplist is off
+         "vireo: no addresses to download\n"},
+    };
+    for (const Case& c : cases) {
+        HeadlessOptions o;
+        c.set(o);
+        std::ostringstream e;
+        FakeDocument d;
+        HeadlessSession s(d, o, report, e);
+        EXPECT_EQ(s.Begin(), HeadlessSession::kUsageError);
+        EXPECT_EQ(e.str(), c.error);
+    }
+}
+
+TEST_F(Headless, ListFilesAreAddedAndKeepTheLastListUntouched) {
+    Settings().SetInt("keeplist", 1);
+    std::string last = temp.Path("/home/lastlist.txt");
+    QDir().mkpath(QString::fromStdString(temp.Path("/home")));
+    QFile lastFile(QString::fromStdString(last));
+    ASSERT_TRUE(lastFile.open(QIODevice::WriteOnly));
+    lastFile.write("http://h.x/old.zip\r\n");
+    lastFile.close();
+    std::string list = temp.Path("/list.txt");
+    QFile listFile(QString::fromStdString(list));
+    ASSERT_TRUE(listFile.open(QIODevice::WriteOnly));
+    listFile.write("h.x/one.zip\n\nbad line\nhttp://h.x/two.zip");
+    listFile.close();
+    options.inputs = {list};
+    ASSERT_EQ(Begin(), HeadlessSession::kGoOn);
+    ASSERT_EQ(doc.ItemCount(), 2);
+    EXPECT_EQ(doc.Item(0).Url(), "http://h.x/one.zip");
+    EXPECT_EQ(doc.Item(1).Url(), "http://h.x/two.zip");
+}
+
+TEST_F(Headless, InterruptStopsTransfersKeepsTheListAndExits130) {
+    Settings().SetInt("keeplist", 1);
+    QDir().mkpath(QString::fromStdString(temp.Path("/home")));
+    options.urls = {"http://h.x/a.zip", "http://h.x/b.zip", "http://h.x/c.zip"};
+    ASSERT_EQ(Begin(), HeadlessSession::kGoOn);
+    doc.Fake(0).Finish();
+    ASSERT_EQ(doc.RunningCount(), 2);
+    int status = -1;
+    {
+        SignalWatcher watcher([&](int signo) {
+            EXPECT_EQ(signo, SIGINT);
+            status = session.Interrupt();
+        });
+        std::raise(SIGINT);
+        for (int i = 0; i < 50 && status < 0; ++i)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    }
+    EXPECT_EQ(status, HeadlessSession::kInterrupted);
+    EXPECT_EQ(doc.States(),
+              (std::vector<ItemState>{ItemState::Done, ItemState::Stopped, ItemState::Stopped}));
+    EXPECT_EQ(doc.Fake(1).Job(), nullptr);
+    EXPECT_GE(doc.Fake(1).stops, 1);
+    EXPECT_EQ(ReadAll(temp.Path("/home/lastlist.txt")),
+              "http://h.x/a.zip\r\nhttp://h.x/b.zip\r\nhttp://h.x/c.zip\r\n");
+    EXPECT_NE(out.str().find("1 done, 0 failed, 2 stopped"), std::string::npos) << out.str();
+}
+
+TEST(ProgressTable, ShowsRunningEntriesAndRedrawsAtMostOnceASecond) {
+    TempSettings temp;
+    QtApp();
+    Settings().SetInt("maxdown", 1);
+    Settings().SetString("downpath", temp.Dir());
+    std::ostringstream out, err;
+    ProgressReport report(out, err, ProgressReport::Mode::Table);
+    TerminalUi ui(report);
+    FakeDocument doc;
+    doc.SetUi(&ui);
+    doc.RecountSlots();
+    ASSERT_TRUE(doc.AddUrl("http://h.x/big.iso", false));
+    ASSERT_TRUE(doc.AddUrl("http://h.x/next.iso", false));
+    doc.Fake(0).Fake()->Progress(4 << 20, 1 << 20, 2048, 1536);
+    report.Refresh(doc);
+    std::string first = out.str();
+    EXPECT_NE(first.find("File"), std::string::npos);
+    EXPECT_NE(first.find("big.iso"), std::string::npos);
+    EXPECT_NE(first.find("4.0 MiB"), std::string::npos);
+    EXPECT_NE(first.find("1.0 MiB"), std::string::npos);
+    EXPECT_NE(first.find("25%"), std::string::npos);
+    EXPECT_NE(first.find("2.0 KiB/s"), std::string::npos);
+    EXPECT_NE(first.find("0:25:36"), std::string::npos);
+    EXPECT_EQ(first.find("next.iso"), std::string::npos); // waiting, not running
+
+    doc.Fake(0).Finish();
+    report.Refresh(doc); // within the second: nothing
+    EXPECT_EQ(out.str(), first);
+    report.Refresh(doc, true);
+    std::string second = out.str().substr(first.size());
+    // The old table (header and one row) is wiped, the finished entry scrolls above the
+    // new table, and the next entry runs in it.
+    EXPECT_EQ(second.rfind("\x1b[2A\x1b[J", 0), 0u);
+    EXPECT_NE(second.find("done http://h.x/big.iso"), std::string::npos);
+    EXPECT_NE(second.find("next.iso"), std::string::npos);
+}
+
+TEST(ProgressTable, ByteCounts) {
+    EXPECT_EQ(ProgressReport::Bytes(0), "0 B");
+    EXPECT_EQ(ProgressReport::Bytes(1023), "1023 B");
+    EXPECT_EQ(ProgressReport::Bytes(1536), "1.5 KiB");
+    EXPECT_EQ(ProgressReport::Bytes(int64_t(5) << 30), "5.0 GiB");
+}
