@@ -5,7 +5,7 @@
 #include "engine/UrlParts.h"
 #include "settings/SettingsStore.h"
 
-#include <sys/xattr.h>
+#include "engine/TargetFile.h"
 
 #include <cstdio>
 
@@ -13,7 +13,6 @@ namespace vireo {
 
 namespace {
 constexpr const char* kMessageCaption = "Vireo";
-constexpr const char* kStampAttribute = "user.vireo.stamp";
 
 bool Active(ItemState state) {
     return state == ItemState::Running || state == ItemState::Waiting;
@@ -173,8 +172,7 @@ void CVireoDoc::StartSelected() {
 
 void CVireoDoc::MarkTargetIncomplete(DownloadItem& item) {
     // A file system without user attributes takes every file as incomplete anyway.
-    static const char kIncomplete[] = "incomplete";
-    setxattr(item.TargetPath().c_str(), kStampAttribute, kIncomplete, sizeof kIncomplete - 1, 0);
+    TargetFile::Stamp(item.TargetPath(), false);
 }
 
 void CVireoDoc::DeleteEntry(int index) {

@@ -103,6 +103,11 @@ void TargetFile::Stamp(bool complete) {
     ::fsetxattr(m_fd, kStampName, value, std::strlen(value), 0);
 }
 
+void TargetFile::Stamp(const std::string& path, bool complete) {
+    const char* value = complete ? kComplete : kIncomplete;
+    ::setxattr(path.c_str(), kStampName, value, std::strlen(value), 0);
+}
+
 uint64_t TargetFile::FreeSpace(const std::string& path) {
     std::string dir = path;
     size_t slash = dir.rfind('/');

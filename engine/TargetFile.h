@@ -32,6 +32,7 @@ public:
     bool IsStampedComplete() const;
     void Stamp(bool complete);
     static bool IsStampedComplete(const std::string& path);
+    static void Stamp(const std::string& path, bool complete);
 
     // Free bytes of the file system holding path; 0 when it cannot be told.
     static uint64_t FreeSpace(const std::string& path);
