@@ -39,6 +39,10 @@ void CVireoDoc::OnTick() {
         UpdateRowIcon(*item, index);
     }
     m_tickCounter = (m_tickCounter + 1) % kTicksPerSecond;
+    if (secondTick && m_listChanged) {
+        m_listChanged = false;
+        SaveLastList();
+    }
 
     if (anyRunning && !m_trayActive) {
         m_ui->StartTrayCycle();

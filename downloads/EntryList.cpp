@@ -81,6 +81,7 @@ bool CVireoDoc::AddUrl(const std::string& address, bool filtered) {
     DownloadItem& added = *item;
     m_items.push_back(std::move(item));
     m_rows.push_back(ItemRow{});
+    m_listChanged = true;
     if (m_view)
         m_view->AppendLine(path, row_image::Waiting);
     RefreshRow(added);
@@ -106,6 +107,7 @@ void CVireoDoc::RemoveEntry(int index) {
     IndexPath(m_items[size_t(index)]->TargetPath(), m_items[size_t(index)].get(), false);
     m_items.erase(m_items.begin() + index);
     m_rows.erase(m_rows.begin() + index);
+    m_listChanged = true;
     for (size_t i = size_t(index); i < m_items.size(); ++i)
         m_items[i]->SetIndex(int(i));
     if (m_view)

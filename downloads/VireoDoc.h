@@ -195,6 +195,9 @@ private:
     bool m_logWindowFree = true;
     bool m_historyWindowFree = true;
     int m_tickCounter = 0;
+    // Entries were added or removed since the last list was saved: saved again within a
+    // second, so a crash or a kill loses no entries.
+    bool m_listChanged = false;
     // Running entries in list order: the tick and the slot count visit only these, so a
     // long list of waiting or finished entries costs nothing per tick.
     std::vector<DownloadItem*> m_running;

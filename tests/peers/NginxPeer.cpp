@@ -23,6 +23,12 @@ const char kLocations[] = R"(
     }
     # Any filter that may change the length drops Content-Length, which makes nginx send
     # the body chunked. The pattern never matches (and would be put back unchanged).
+    # The same files at a limited rate, so that transfers are still running when a test
+    # looks at them or interrupts them.
+    location /slow/ {
+        alias @ROOT@/;
+        limit_rate 2m;
+    }
     location /chunked/ {
         alias @ROOT@/;
         gzip off;

@@ -8,6 +8,7 @@
 //                           (when the request accepts it, over HTTP/1.0 too, also when the
 //                           request came through a proxy). A gzipped HTTP/1.1 reply is
 //                           chunked; a gzipped HTTP/1.0 reply ends with the connection.
+//   /slow/<file>            the same file at 2 MB/s
 //   /chunked/<file>         the same file, not compressed, with no Content-Length: chunked
 //                           for HTTP/1.1, ended by closing for HTTP/1.0
 //   /private/<file>         files under <root>/private/ behind basic authentication
