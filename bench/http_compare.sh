@@ -54,7 +54,7 @@ run_tool() {
     esac
 }
 
-tools=(vireo curl wget aria2c)
+tools=(${BENCH_TOOLS:-vireo curl wget aria2c})
 declare -A walls cpus
 TIMEFORMAT='%R %U %S'
 for ((r = 1; r <= runs; r++)); do

@@ -50,7 +50,13 @@ void TargetFile::Close() {
 }
 
 bool TargetFile::SetLength(int64_t length) {
-    if (m_fd < 0 || ::ftruncate(m_fd, off_t(length)) != 0)
+    if (m_fd < 0)
+        return false;
+    // Truncating to the length the file has already is not free: some file systems then
+    // flush the whole file when it is closed.
+    if (length == m_length)
+        return true;
+    if (::ftruncate(m_fd, off_t(length)) != 0)
         return false;
     m_length = length;
     return true;

@@ -101,6 +101,17 @@ int RunHeadless(const HeadlessOptions& options, int argc, char** argv) {
     if (session.Finished())
         return session.End();
 
+    // The run ends as soon as the last entry settles, not at the next look of the timer;
+    // the check is queued so that it never runs inside the document's own calls.
+    ui.SetStateChangeHook([&] {
+        QMetaObject::invokeMethod(
+            &app,
+            [&] {
+                if (session.Finished())
+                    endWith([&] { return session.End(); });
+            },
+            Qt::QueuedConnection);
+    });
     QTimer watch;
     watch.setInterval(200);
     QObject::connect(&watch, &QTimer::timeout, [&] {
@@ -111,7 +122,9 @@ int RunHeadless(const HeadlessOptions& options, int argc, char** argv) {
     });
     watch.start();
     report.Refresh(doc, true);
-    return app.exec();
+    int exitStatus = app.exec();
+    ui.SetStateChangeHook({});
+    return exitStatus;
 }
 
 } // namespace vireo

@@ -10,6 +10,8 @@ void TerminalUi::ShowMessage(const std::string& caption, const std::string& text
 
 void TerminalUi::OnEntryStateChanged(DownloadItem& item, int, ItemState from, ItemState to) {
     m_report.OnStateChanged(item, from, to);
+    if (m_hook)
+        m_hook();
 }
 
 } // namespace vireo

@@ -1,4 +1,6 @@
 #pragma once
+
+#include <functional>
 // The document's user interface when nobody can be asked: messages go to the report
 // (standard error), a finished file is continued rather than fetched again, a question
 // whose Yes would delete something is answered No, and a password request fails its entry
@@ -21,9 +23,12 @@ public:
         return CredentialsAnswer::Refused;
     }
     void OnEntryStateChanged(DownloadItem& item, int index, ItemState from, ItemState to) override;
+    // Called after every change of an entry's state (from inside the document's calls).
+    void SetStateChangeHook(std::function<void()> hook) { m_hook = std::move(hook); }
 
 private:
     ProgressReport& m_report;
+    std::function<void()> m_hook;
 };
 
 } // namespace vireo
