@@ -1,17 +1,15 @@
 #include "engine/TextCoding.h"
 
+#include "common/AsciiCase.h"
+
+#include <algorithm>
+#include <cstdint>
+
 namespace vireo {
 
 namespace {
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return 0;
-}
+// Digits are not validated: anything else counts as 0.
+int HexValue(char c) { return std::max(0, HexDigitValue(c)); }
 
 bool IsBlank(unsigned char c) {
     return c <= 0x20;

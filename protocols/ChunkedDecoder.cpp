@@ -1,17 +1,10 @@
 #include "protocols/ChunkedDecoder.h"
 
+#include "common/AsciiCase.h"
+
 namespace vireo {
 
 namespace {
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 // The chunk size at the start of a size line ("1a3f;ext=1"); false when there is none.
 bool ParseSize(std::string_view line, uint64_t* size) {
@@ -20,7 +13,7 @@ bool ParseSize(std::string_view line, uint64_t* size) {
     uint64_t value = 0;
     size_t digits = 0;
     for (char c : line) {
-        int d = HexDigit(c);
+        int d = HexDigitValue(c);
         if (d < 0)
             break;
         if (++digits > 15)
