@@ -114,6 +114,29 @@ TEST_F(FtpScripted, RestRefusedStartsTheFileOver) {
     EXPECT_TRUE(h.LogHas(" bytes) in 1 attemps\r\n"));
 }
 
+TEST_F(FtpScripted, OffsetsBeyondFourGiB) {
+    // A sparse partial file: 5,000,000,000 bytes held, 100 to come.
+    const qint64 held = 5000000000;
+    {
+        QFile f(QString::fromStdString(h.Path("f.bin")));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(f.resize(held));
+    }
+    const QByteArray tail = body.left(100);
+    server.AddScript(Login() + Listing(ListLine(held + tail.size())) + FileSetup() +
+                     Reply("350 restarting\r\n") + Retr(tail));
+    h.Start(Url(), true);
+    ASSERT_TRUE(h.WaitDone());
+    EXPECT_EQ(h.finished, 1);
+    EXPECT_TRUE(Received("REST 5000000000"));
+    EXPECT_EQ(h.shownSizes, std::vector<int64_t>{held + tail.size()});
+    QFile f(QString::fromStdString(h.Path("f.bin")));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.size(), held + tail.size());
+    ASSERT_TRUE(f.seek(held));
+    EXPECT_TRUE(f.readAll() == tail);
+}
+
 TEST_F(FtpScripted, CutInTheMiddleOfRetrIsResumed) {
     const int n = 40000;
     server.AddScript(Login() + Listing(ListLine(body.size())) + FileSetup() +
