@@ -1,6 +1,7 @@
 #include "downloads/JobFactory.h"
 
 #include "common/AsciiCase.h"
+#include "protocols/FtpTransfer.h"
 #include "protocols/HttpTransfer.h"
 #include "settings/SettingsStore.h"
 
@@ -13,9 +14,9 @@ std::unique_ptr<TransferJob> CreateTransferJob(JobHost* item, const std::string&
         colon == std::string::npos ? std::string() : AsciiLower(url.substr(0, colon));
     bool proxy = Settings().GetInt(keys::Proxy) != 0;
     if (scheme == "ftp" && !proxy)
-        return nullptr; // FTP transfers arrive with their own job class
+        return std::make_unique<FtpTransfer>(item, parts.host, parts.path, parts.port);
     if (scheme == "pnm" || scheme == "rtsp")
-        return nullptr; // so do streams
+        return nullptr; // streams arrive with their own job class
     // Everything else is fetched over HTTP, FTP too while a proxy fetches it for us.
     return std::make_unique<HttpTransfer>(item, parts.host, parts.path, parts.port,
                                           scheme == "https");

@@ -31,6 +31,9 @@ inline constexpr IntKey Proxy{"proxy", 0};
 inline constexpr StringKey ProxyServer{"proxyserver", ""};
 inline constexpr IntKey ProxyPort{"proxyport", 0};
 inline constexpr IntKey PnmPort{"pnmport", 0};
+// Beyond the original key set: FTP data connections in passive mode (EPSV, then PASV)
+// instead of active mode.
+inline constexpr IntKey FtpPassive{"ftppassive", 0};
 inline constexpr IntKey BusyIdle{"busyidle", 120};
 // Logging and history
 inline constexpr IntKey Log{"log", 0};

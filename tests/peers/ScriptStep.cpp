@@ -24,6 +24,10 @@ const char* StepName(ScriptStep::Kind kind) {
         return "Stall";
     case ScriptStep::Kind::DataConnect:
         return "DataConnect";
+    case ScriptStep::Kind::DataListen:
+        return "DataListen";
+    case ScriptStep::Kind::DataAccept:
+        return "DataAccept";
     case ScriptStep::Kind::DataSend:
         return "DataSend";
     case ScriptStep::Kind::DataClose:

@@ -17,11 +17,16 @@ struct ScriptStep {
         Send,          // send bytes at once
         SendSlowly,    // send bytes count at a time, ms apart
         Delay,         // do nothing for ms
-        Close,         // send what is pending, then close (FIN)
+        Close,         // send what is pending, then close (FIN); later steps may still
+                       // use the data connection
         Reset,         // drop the connection with a TCP reset, discarding what is pending
         Stall,         // keep the connection open and silent until the client closes it
         DataConnect,   // connect to the address of the last PORT command received
-        DataSend,      // send bytes on that data connection
+        DataListen,    // listen on 127.0.0.1 for a passive data connection and send bytes
+                       // on the control connection with "%p1%", "%p2%" (the port / 256
+                       // and % 256) and "%port%" replaced
+        DataAccept,    // wait for the client's connection to that listener
+        DataSend,      // send bytes on the data connection (connected or accepted)
         DataClose,     // close the data connection once its bytes are out
     };
 
@@ -37,6 +42,10 @@ struct ScriptStep {
     static ScriptStep Reset() { return {Kind::Reset, {}, 0, 0}; }
     static ScriptStep Stall() { return {Kind::Stall, {}, 0, 0}; }
     static ScriptStep DataConnect() { return {Kind::DataConnect, {}, 0, 0}; }
+    static ScriptStep DataListen(QByteArray reply) {
+        return {Kind::DataListen, std::move(reply), 0, 0};
+    }
+    static ScriptStep DataAccept() { return {Kind::DataAccept, {}, 0, 0}; }
     static ScriptStep DataSend(QByteArray bytes) {
         return {Kind::DataSend, std::move(bytes), 0, 0};
     }

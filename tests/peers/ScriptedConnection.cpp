@@ -27,6 +27,8 @@ ScriptedConnection::~ScriptedConnection() {
         m_data->disconnect(this);
         m_data->abort();
     }
+    if (m_dataListener)
+        m_dataListener->disconnect(this);
 }
 
 void ScriptedConnection::OnReadable() {
@@ -119,8 +121,7 @@ void ScriptedConnection::Advance() {
         case ScriptStep::Kind::Close:
             m_closedByUs = true;
             m_socket->disconnectFromHost();
-            m_step = int(m_script.size());
-            return;
+            break;
         case ScriptStep::Kind::Reset:
             m_closedByUs = true;
             if (m_socket->socketDescriptor() >= 0) {
@@ -139,6 +140,18 @@ void ScriptedConnection::Advance() {
             if (!StartDataConnection())
                 return;
             m_waiting = true;
+            return;
+        case ScriptStep::Kind::DataListen:
+            if (!ListenForData(step.bytes))
+                return;
+            break;
+        case ScriptStep::Kind::DataAccept:
+            if (!m_dataListener) {
+                Fail("DataAccept without a DataListen before it");
+                return;
+            }
+            m_waiting = true;
+            OnDataIncoming(); // the client may have connected already
             return;
         case ScriptStep::Kind::DataSend:
             Write(m_data.get(), step.bytes);
@@ -198,6 +211,40 @@ bool ScriptedConnection::StartDataConnection() {
     });
     data->connectToHost(QHostAddress(host), dataPort);
     return true;
+}
+
+bool ScriptedConnection::ListenForData(const QByteArray& reply) {
+    m_dataListener = std::make_unique<QTcpServer>();
+    if (!m_dataListener->listen(QHostAddress::LocalHost, 0)) {
+        Fail("cannot listen for a data connection: " + m_dataListener->errorString());
+        return false;
+    }
+    QObject::connect(m_dataListener.get(), &QTcpServer::newConnection, this,
+                     [this] { OnDataIncoming(); });
+    quint16 port = m_dataListener->serverPort();
+    QByteArray text = reply;
+    text.replace("%p1%", QByteArray::number(port / 256));
+    text.replace("%p2%", QByteArray::number(port % 256));
+    text.replace("%port%", QByteArray::number(port));
+    Write(m_socket.get(), text);
+    return true;
+}
+
+void ScriptedConnection::OnDataIncoming() {
+    if (!m_waiting || m_step >= int(m_script.size()) ||
+        m_script[size_t(m_step)].kind != ScriptStep::Kind::DataAccept ||
+        !m_dataListener->hasPendingConnections())
+        return;
+    QTcpSocket* socket = m_dataListener->nextPendingConnection();
+    socket->setParent(nullptr);
+    if (m_data)
+        m_data->abort();
+    m_data.reset(socket);
+    QObject::connect(socket, &QTcpSocket::disconnected, this, [this] {
+        if (m_waiting && m_script[size_t(m_step)].kind == ScriptStep::Kind::DataClose)
+            Continue();
+    });
+    Continue();
 }
 
 void ScriptedConnection::Fail(const QString& what) {

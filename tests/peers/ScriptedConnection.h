@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QTcpServer>
 #include <QTcpSocket>
 
 #include <functional>
@@ -41,11 +42,14 @@ private:
     void Write(QTcpSocket* socket, const QByteArray& bytes);
     void SendPiece(qsizetype from);
     bool StartDataConnection();
+    bool ListenForData(const QByteArray& reply);
+    void OnDataIncoming();
     void Fail(const QString& what);
 
     int m_index;
     std::unique_ptr<QTcpSocket> m_socket;
     std::unique_ptr<QTcpSocket> m_data;
+    std::unique_ptr<QTcpServer> m_dataListener;
     Script m_script;
     Hooks m_hooks;
     int m_step = 0;

@@ -134,3 +134,35 @@ TEST(ScriptedServerTest, PlaysALineProtocolWithAnActiveDataConnection) {
     EXPECT_EQ(control.state(), QAbstractSocket::ConnectedState); // stalled, not closed
     EXPECT_TRUE(server.Errors().isEmpty());
 }
+
+TEST(ScriptedServerTest, OffersAPassiveDataConnection) {
+    ScriptedServer server;
+    server.AddScript({ScriptStep::Send("220 ready\r\n"), ScriptStep::ExpectLine(),
+                      ScriptStep::DataListen("227 ok (10,9,8,7,%p1%,%p2%) %port%\r\n"),
+                      ScriptStep::DataAccept(), ScriptStep::DataSend("file body"),
+                      ScriptStep::DataClose(), ScriptStep::Send("226 done\r\n"),
+                      ScriptStep::Stall()});
+    QTcpSocket control;
+    control.connectToHost("127.0.0.1", server.Port());
+    ASSERT_TRUE(WaitUntil([&] { return control.canReadLine(); }));
+    EXPECT_EQ(control.readLine(), "220 ready\r\n");
+    control.write("PASV\r\n");
+    ASSERT_TRUE(WaitUntil([&] { return control.canReadLine(); }));
+    QList<QByteArray> words = control.readLine().trimmed().split(' ');
+    ASSERT_EQ(words.size(), 4);
+    const quint16 port = quint16(words[3].toInt());
+    EXPECT_EQ(words[2], QString("(10,9,8,7,%1,%2)").arg(port / 256).arg(port % 256).toLatin1());
+
+    QTcpSocket data;
+    data.connectToHost("127.0.0.1", port);
+    QByteArray body;
+    ASSERT_TRUE(WaitUntil([&] {
+        body += data.readAll();
+        return data.state() == QAbstractSocket::UnconnectedState;
+    }));
+    EXPECT_EQ(body, "file body");
+    ASSERT_TRUE(WaitUntil([&] { return control.canReadLine(); }));
+    EXPECT_EQ(control.readLine(), "226 done\r\n");
+    EXPECT_TRUE(server.AllScriptsPlayed());
+    EXPECT_TRUE(server.Errors().isEmpty());
+}

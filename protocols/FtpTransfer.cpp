@@ -1,0 +1,465 @@
+#include "protocols/FtpTransfer.h"
+
+#include "engine/ErrorText.h"
+#include "engine/ItemEvent.h"
+#include "engine/TextCoding.h"
+#include "protocols/FtpDataPort.h"
+#include "protocols/FtpListing.h"
+#include "settings/SettingsStore.h"
+
+#include <QHostAddress>
+
+namespace vireo {
+
+namespace {
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// The path as the server names it: "%20" is a space. A '%' without two hex digits after
+// it is a '%'.
+std::string DecodePath(std::string_view path) {
+    std::string out;
+    out.reserve(path.size());
+    for (size_t i = 0; i < path.size(); ++i) {
+        if (path[i] == '%' && i + 2 < path.size() && HexDigit(path[i + 1]) >= 0 &&
+            HexDigit(path[i + 2]) >= 0) {
+            out += char(HexDigit(path[i + 1]) * 16 + HexDigit(path[i + 2]));
+            i += 2;
+        } else {
+            out += path[i];
+        }
+    }
+    return out;
+}
+
+// A line break or NUL in an argument would end the command early and start another.
+bool SafeArgument(std::string_view text) {
+    return text.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
+
+bool SameAddress(const QString& a, const QString& b) {
+    return QHostAddress(a).isEqual(QHostAddress(b), QHostAddress::TolerantConversion);
+}
+
+bool IsPermanentNegative(int code) {
+    return code >= 500 && code <= 599;
+}
+} // namespace
+
+FtpTransfer::FtpTransfer(JobHost* item, std::string host, std::string path, int port)
+    : TransferJob(item, std::move(host), std::move(path), port) {
+    // The dialogue is FTP's own: it never goes through the HTTP proxy.
+    ChangeFlags(JF_NO_PROXY, 0);
+}
+
+FtpTransfer::~FtpTransfer() {
+    Stop();
+}
+
+int FtpTransfer::Connect() {
+    m_replies.Reset();
+    m_listing.clear();
+    m_sizeFound = false;
+    m_dataClosed = false;
+    m_restSent = false;
+    m_listingEnded = false;
+    m_fileEnded = false;
+    m_controlClosed = false;
+    m_pasvSent = false;
+    m_dataUse = DataUse::Listing;
+    m_passive = Settings().GetInt(keys::FtpPassive) != 0;
+
+    std::string credentials = m_item->CredentialsFor(m_host);
+    if (!credentials.empty()) {
+        size_t colon = credentials.find(':');
+        if (colon == std::string::npos) {
+            m_user = credentials;
+        } else {
+            m_user = credentials.substr(0, colon);
+            m_password = credentials.substr(colon + 1);
+        }
+    }
+    std::string path = DecodePath(m_path);
+    size_t slash = path.rfind('/');
+    m_fileName = slash == std::string::npos ? path : path.substr(slash + 1);
+    m_directory = slash == std::string::npos ? std::string() : path.substr(0, slash);
+    if (!SafeArgument(path) || !SafeArgument(m_user) || !SafeArgument(m_password)) {
+        AddRecord("line break in the path or the login", 'E');
+        return Fail(ErrParseUrl);
+    }
+
+    m_control.reset(new JobSocket(this));
+    AddRecord("connecting server: " + m_host + ", port: " + std::to_string(m_port), '!');
+    m_control->ConnectTo(QString::fromStdString(m_address), quint16(m_port));
+    return 1;
+}
+
+void FtpTransfer::CloseSockets() {
+    m_control.reset();
+    m_listListener.reset();
+    m_fileListener.reset();
+    m_data.reset();
+}
+
+void FtpTransfer::OnConnected(JobSocket* socket) {
+    if (socket == m_data.get()) {
+        if (!socket->IsConnected()) {
+            AddRecord("data connection failed: " + socket->ErrorText().toStdString(), 'E');
+            Retry();
+            return;
+        }
+        TransferJob::OnConnected(socket);
+        return;
+    }
+    if (socket != m_control.get())
+        return;
+    if (!socket->IsConnected()) {
+        // The server could not be reached; the next attempt may find it.
+        AddRecord("connection failed: " + socket->ErrorText().toStdString(), 'E');
+        Retry();
+        return;
+    }
+    if (!m_passive) {
+        QString local = socket->LocalAddress();
+        m_listListener.reset(new JobSocket(this));
+        m_fileListener.reset(new JobSocket(this));
+        if (!m_listListener->Listen(local, &m_listPort) ||
+            !m_fileListener->Listen(local, &m_filePort)) {
+            AddRecord("cannot listen for data connections on " + local.toStdString(), 'E');
+            Fail(ErrCreateSocket);
+            return;
+        }
+    }
+    SetState(kGreeting);
+    TransferJob::OnConnected(socket);
+}
+
+int FtpTransfer::OnAccept(JobSocket* listener) {
+    DataUse use;
+    if (listener == m_listListener.get())
+        use = DataUse::Listing;
+    else if (listener == m_fileListener.get())
+        use = DataUse::File;
+    else
+        return 1;
+    std::unique_ptr<JobSocket> accepted = listener->Accept(this);
+    if (!accepted)
+        return 1;
+    JobSocketPtr connection(accepted.release());
+    QString peer = connection->PeerAddress();
+    if (!m_control || !SameAddress(peer, m_control->PeerAddress())) {
+        // Only the server we talk to may deliver our data.
+        AddRecord("data connection from " + peer.toStdString() + " refused", 'E');
+        return 1;
+    }
+    m_data = std::move(connection);
+    m_dataUse = use;
+    m_dataClosed = false;
+    // One connection per listener: nobody else gets in after the server.
+    if (use == DataUse::Listing)
+        m_listListener.reset();
+    else
+        m_fileListener.reset();
+    return 1;
+}
+
+int FtpTransfer::OnClosed(JobSocket* socket) {
+    if (socket == m_control.get()) {
+        m_controlClosed = true;
+        CheckEnd();
+        return 1;
+    }
+    if (socket != m_data.get())
+        return 1;
+    m_dataClosed = true;
+    if (m_dataUse == DataUse::Listing) {
+        OnListingData(nullptr, 0, true);
+        if (m_listingEnded && !m_controlClosed)
+            OnListingDone();
+        else if (m_controlClosed)
+            CheckEnd();
+        return 1;
+    }
+    CheckEnd();
+    return 1;
+}
+
+FtpTransfer::Outcome FtpTransfer::CheckEnd() {
+    if (!m_controlClosed || DataOpen(DataUse::File))
+        return Outcome::Taken; // the dialogue goes on, or the rest of the file is coming
+    bool whole = m_size > 0 ? m_bytes >= m_size : m_fileEnded && m_dataUse == DataUse::File;
+    if (whole) {
+        OnFinished();
+        return Outcome::Ended;
+    }
+    AddRecord("connection closed by the server", 'E');
+    Retry();
+    return Outcome::Ended;
+}
+
+int FtpTransfer::OnData(JobSocket* socket, const char* data, size_t count) {
+    if (socket == m_data.get()) {
+        if (m_dataUse == DataUse::File)
+            return TransferJob::OnData(socket, data, count);
+        OnListingData(data, count, false);
+        return 1;
+    }
+    if (socket != m_control.get())
+        return 1;
+    m_replies.Feed(data, count);
+    for (;;) {
+        FtpReply reply;
+        FtpReplyParser::Result result = m_replies.Next(&reply);
+        if (result == FtpReplyParser::Result::NeedMore)
+            return 1;
+        if (result == FtpReplyParser::Result::Error) {
+            AddRecord("reply longer than " + std::to_string(FtpReplyParser::kMaxReply) + " bytes",
+                      'E');
+            Retry();
+            return 0;
+        }
+        AddRecord(reply.LogText(), 'I');
+        if (OnReply(reply) == Outcome::Ended)
+            return 0;
+    }
+}
+
+FtpTransfer::Outcome FtpTransfer::OnReply(const FtpReply& reply) {
+    const int code = reply.code;
+    switch (m_state) {
+    case kGreeting:
+        if (code != 220)
+            break;
+        SendCommand(m_user.empty() ? "USER anonymous" : "USER " + m_user);
+        SetState(kUserReply);
+        return Outcome::Taken;
+    case kUserReply:
+        if (code == 530)
+            return Refused();
+        if (code == 230) { // no password needed
+            SendCommand("SYST");
+            SetState(kSystReply);
+            return Outcome::Taken;
+        }
+        if (code != 331)
+            break;
+        SendCommand("PASS " + (m_password.empty() ? std::string(kAnonymousPassword) : m_password));
+        SetState(kPassReply);
+        return Outcome::Taken;
+    case kPassReply:
+        if (code == 530)
+            return Refused();
+        if (code != 230)
+            break;
+        SendCommand("SYST");
+        SetState(kSystReply);
+        return Outcome::Taken;
+    case kSystReply:
+        if (code != 215)
+            break;
+        // A file at the root changes to "/": an empty argument is refused by servers.
+        SendCommand("CWD " + (m_directory.empty() ? std::string("/") : m_directory));
+        SetState(kCwdReply);
+        return Outcome::Taken;
+    case kCwdReply:
+        if (code != 250)
+            break;
+        RequestDataConnection(DataUse::Listing);
+        return Outcome::Taken;
+    case kListPortReply:
+    case kFilePortReply:
+        if (code != 200)
+            break;
+        SendCommand(m_state == kListPortReply ? "TYPE A" : "TYPE I");
+        SetState(m_state == kListPortReply ? kTypeAReply : kTypeIReply);
+        return Outcome::Taken;
+    case kListPassiveReply:
+        return OnPassiveReply(reply, DataUse::Listing);
+    case kFilePassiveReply:
+        return OnPassiveReply(reply, DataUse::File);
+    case kTypeAReply:
+        if (code != 200)
+            break;
+        SetState(kListStart);
+        SendCommand("LIST -L " + m_fileName);
+        return Outcome::Taken;
+    case kListStart:
+        if (code != 150 && code != 125)
+            break;
+        SetState(kListEnd);
+        return Outcome::Taken;
+    case kListEnd:
+        if (code != 226)
+            break;
+        m_listingEnded = true;
+        // The size comes with the listing: wait for all of it before going on.
+        if (DataOpen(DataUse::Listing))
+            return Outcome::Taken;
+        return OnListingDone();
+    case kTypeIReply:
+        if (code != 200)
+            break;
+        return OnTypeI();
+    case kRestReply:
+        if (code == 350) {
+            SendRetr();
+            return Outcome::Taken;
+        }
+        if (code == 504 || IsPermanentNegative(code)) {
+            AddRecord("restart refused, receiving the whole file", '!');
+            SetStartOffset(0);
+            SendRetr();
+            return Outcome::Taken;
+        }
+        break;
+    case kFileStart:
+        if (code == 150 || code == 125) {
+            AddRecord("receiving data", 'R');
+            SetState(kFileEnd);
+            return Outcome::Taken;
+        }
+        if (code == 550) {
+            Fail(404); // the server has no such file
+            return Outcome::Ended;
+        }
+        break;
+    case kFileEnd:
+        if (code != 226)
+            break;
+        m_fileEnded = true;
+        SendCommand("QUIT");
+        SetState(kQuitReply);
+        return Outcome::Taken;
+    case kQuitReply:
+        return Outcome::Taken;
+    }
+    return Outcome::Unexpected;
+}
+
+FtpTransfer::Outcome FtpTransfer::Refused() {
+    Notify(NotifyCredentials);
+    Fail(401);
+    return Outcome::Ended;
+}
+
+FtpTransfer::Outcome FtpTransfer::OnListingDone() {
+    if (m_state != kListEnd)
+        return Outcome::Taken;
+    RequestDataConnection(DataUse::File);
+    return Outcome::Taken;
+}
+
+FtpTransfer::Outcome FtpTransfer::OnTypeI() {
+    SetState(kRestReply);
+    if (m_bytes != 0 && m_size != 0 && m_bytes == m_size) {
+        OnFinished(); // the file on disk is whole already
+        return Outcome::Ended;
+    }
+    if (m_bytes != 0 && m_size != 0 && m_bytes > m_size) {
+        AddRecord("file on disk is longer than on the server, starting over", '!');
+        SetStartOffset(0);
+    }
+    if (m_bytes == 0) {
+        SendRetr();
+        return Outcome::Taken;
+    }
+    m_restSent = true;
+    SendCommand("REST " + std::to_string(m_bytes));
+    return Outcome::Taken;
+}
+
+void FtpTransfer::SendRetr() {
+    SendCommand("RETR " + m_fileName);
+    SetState(kFileStart);
+}
+
+void FtpTransfer::RequestDataConnection(DataUse use) {
+    if (!m_passive) {
+        quint16 port = use == DataUse::Listing ? m_listPort : m_filePort;
+        SendCommand("PORT " + PortArgument(m_control->LocalAddress().toStdString(), port));
+        SetState(use == DataUse::Listing ? kListPortReply : kFilePortReply);
+        return;
+    }
+    m_pasvSent = m_epsvRefused;
+    SendCommand(m_pasvSent ? "PASV" : "EPSV");
+    SetState(use == DataUse::Listing ? kListPassiveReply : kFilePassiveReply);
+}
+
+FtpTransfer::Outcome FtpTransfer::OnPassiveReply(const FtpReply& reply, DataUse use) {
+    int port = -1;
+    if (!m_pasvSent && reply.code == 229)
+        port = EpsvPort(reply.lines.front());
+    else if (m_pasvSent && reply.code == 227)
+        port = PasvPort(reply.lines.front());
+    else if (!m_pasvSent && reply.code >= 400) {
+        m_epsvRefused = true;
+        m_pasvSent = true;
+        SendCommand("PASV");
+        return Outcome::Taken;
+    } else {
+        return Outcome::Unexpected;
+    }
+    if (port < 0) {
+        AddRecord("no port in the passive reply", 'E');
+        return Outcome::Unexpected;
+    }
+    // The address a PASV reply names is not trusted: the data comes from the server we
+    // are connected to.
+    m_data.reset(new JobSocket(this));
+    m_dataUse = use;
+    m_dataClosed = false;
+    m_data->ConnectTo(m_control->PeerAddress(), quint16(port));
+    SendCommand(use == DataUse::Listing ? "TYPE A" : "TYPE I");
+    SetState(use == DataUse::Listing ? kTypeAReply : kTypeIReply);
+    return Outcome::Taken;
+}
+
+void FtpTransfer::SendCommand(const std::string& command) {
+    if (command.compare(0, 4, "PASS") == 0)
+        AddRecord("PASS " + (m_password.empty() ? std::string(kAnonymousPasswordShown)
+                                                : MaskText(m_password)),
+                  'O');
+    else
+        AddRecord(command, 'O');
+    m_countdown = TimeoutSetting(0);
+    m_control->SendText(command + "\r\n");
+}
+
+void FtpTransfer::OnListingData(const char* data, size_t count, bool last) {
+    if (m_sizeFound)
+        return;
+    if (count != 0 && m_listing.size() < kMaxListing)
+        m_listing.append(data, std::min(count, kMaxListing - m_listing.size()));
+    size_t start = 0;
+    for (;;) {
+        size_t end = m_listing.find_first_of("\r\n", start);
+        if (end == std::string::npos) {
+            if (!last)
+                break;
+            end = m_listing.size();
+        }
+        if (end > start) {
+            int64_t size = ListingSize(std::string_view(m_listing).substr(start, end - start));
+            if (size >= 0) {
+                m_sizeFound = true;
+                m_size = size;
+                m_listing.clear();
+                Notify(NotifyAttempt); // the list shows the size
+                return;
+            }
+        }
+        if (end >= m_listing.size())
+            break;
+        start = end + 1;
+    }
+    m_listing.erase(0, start);
+}
+
+} // namespace vireo
