@@ -2,6 +2,7 @@
 
 #include "common/AsciiCase.h"
 #include "protocols/HttpTransfer.h"
+#include "protocols/PnmTransfer.h"
 #include "settings/SettingsStore.h"
 
 namespace vireo {
@@ -15,7 +16,7 @@ std::unique_ptr<TransferJob> CreateTransferJob(JobHost* item, const std::string&
     if (scheme == "ftp" && !proxy)
         return nullptr; // FTP transfers arrive with their own job class
     if (scheme == "pnm" || scheme == "rtsp")
-        return nullptr; // so do streams
+        return std::make_unique<PnmTransfer>(item, parts.host, parts.path, parts.port);
     // Everything else is fetched over HTTP, FTP too while a proxy fetches it for us.
     return std::make_unique<HttpTransfer>(item, parts.host, parts.path, parts.port,
                                           scheme == "https");

@@ -38,7 +38,7 @@ std::string Gap() {
     return std::string(36, 'E') + std::string(36, 'A');
 }
 std::string Packet11(const std::string& payload) {
-    return "A" + Be16(uint16_t(payload.size())) + payload;
+    return std::string("A") + Be16(uint16_t(payload.size())) + payload;
 }
 std::string Packet12(const std::string& payload) {
     return "A" + std::string(5, '\0') + char(payload.size()) + payload;
