@@ -118,6 +118,7 @@ int64_t ResumeAnalysis::RealAudio() {
     if (blockSize == 0 || dataLength <= 0)
         return kStartOver;
     int64_t blocks = dataLength / blockSize;
+    m_state.packets = uint32_t(blocks);
     if (IsLiveComment(comment)) {
         // A live stream is continued where the file ends.
         m_target.SetLive(true);
@@ -139,7 +140,6 @@ int64_t ResumeAnalysis::RealAudio() {
     int64_t position = before > 0 ? before * 80 / rate : 0;
     if (position <= 0)
         return kStartOver;
-    m_state.packets = uint32_t(blocks);
     m_target.SetCatchingUp(true);
     return position;
 }

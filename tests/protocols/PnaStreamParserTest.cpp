@@ -2,6 +2,7 @@
 // events either way.
 #include "protocols/PnaStreamParser.h"
 #include "MemoryRecording.h"
+#include "PnaBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -19,41 +20,6 @@ void PrintTo(const PnaEvent& e, std::ostream* os) {
 
 namespace {
 using K = PnaEvent::Kind;
-
-std::string Reply(int version, char kind) {
-    std::string r = std::string("PNA\0", 4) + char(version) + std::string(4, '\0') + kind;
-    return r + std::string(15, '\0');
-}
-std::string RaReplyI(const std::string& header) {
-    return Reply(8, 'i').substr(0, 25) + Be16(uint16_t(header.size())) + header;
-}
-std::string RaReplyR(const std::string& header) {
-    return Reply(8, 'r').substr(0, 10) + Be16(uint16_t(header.size())) + header;
-}
-std::string RaReply5(const std::string& header) {
-    return Reply(5, 'i').substr(0, 10) + Be16(uint16_t(header.size())) + header;
-}
-// The gap after a version 8 header; its bytes look like stream data on purpose.
-std::string Gap() {
-    return std::string(36, 'E') + std::string(36, 'A');
-}
-std::string Packet11(const std::string& payload) {
-    return std::string("A") + Be16(uint16_t(payload.size())) + payload;
-}
-std::string Packet12(const std::string& payload) {
-    return "A" + std::string(5, '\0') + char(payload.size()) + payload;
-}
-std::string Packet20(uint32_t ts, uint8_t stream, uint8_t flags, const std::string& payload) {
-    return Be16(uint16_t(12 + payload.size())) + "ab12" + Be32(ts) + char(stream) + char(flags) +
-           payload;
-}
-std::string Packet90(uint32_t ts, uint8_t stream, uint8_t flags, const std::string& payload) {
-    return "Z" + Be16(uint16_t(12 + payload.size())) + "ab12Z?" + Be32(ts) + char(stream) +
-           char(flags) + payload;
-}
-std::string EndBlock() {
-    return "L" + std::string(71, 'E');
-}
 
 PnaEvent Log(const char* text, char kind) {
     return PnaEvent::LogLine(text, kind);

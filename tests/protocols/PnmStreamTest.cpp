@@ -242,6 +242,20 @@ TEST_F(PnmStream, LiveStreamIsRecordedUntilStoppedWithItsTimestampsFromZero) {
             EXPECT_EQ(facts.problem, "");
             EXPECT_EQ(facts.firstTimestamp, 0u); // the server began at 50000
             EXPECT_GT(facts.lastTimestamp, 3000u);
+
+            // Resumed, a live recording is not sought: it goes on at the end of the file,
+            // its timeline continuing.
+            int64_t before = h.File("live.rm").size();
+            h.Start(server->Url("/live.rm").toStdString(), true, h.Path("live.rm"));
+            ASSERT_TRUE(WaitUntil([&] { return h.item->Received() > before + enough; }, 20000));
+            h.item->StopTransfer();
+            EXPECT_TRUE(server->Seeks().empty());
+            RealMediaFacts more = CheckRealMedia(h.File("live.rm"), true);
+            EXPECT_EQ(more.problem, "");
+            EXPECT_EQ(more.firstTimestamp, 0u);
+            EXPECT_GT(more.packets, facts.packets);
+            EXPECT_GT(more.lastTimestamp, facts.lastTimestamp + 3000);
+            EXPECT_TRUE(DecodeFile(path).Ok());
         } else {
             EXPECT_TRUE(h.File("live.rm").startsWith(".ra\xFD"));
         }
