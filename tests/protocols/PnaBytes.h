@@ -29,7 +29,7 @@ inline std::string Packet11(const std::string& payload) {
     return std::string("A") + Be16(uint16_t(payload.size())) + payload;
 }
 inline std::string Packet12(const std::string& payload) {
-    return "A" + std::string(5, '\0') + char(payload.size()) + payload;
+    return std::string("A") + std::string(5, '\0') + char(payload.size()) + payload;
 }
 inline std::string Packet20(uint32_t ts, uint8_t stream, uint8_t flags,
                             const std::string& payload) {
@@ -38,11 +38,11 @@ inline std::string Packet20(uint32_t ts, uint8_t stream, uint8_t flags,
 }
 inline std::string Packet90(uint32_t ts, uint8_t stream, uint8_t flags,
                             const std::string& payload) {
-    return "Z" + Be16(uint16_t(12 + payload.size())) + "ab12Z?" + Be32(ts) + char(stream) +
-           char(flags) + payload;
+    return std::string("Z") + Be16(uint16_t(12 + payload.size())) + "ab12Z?" + Be32(ts) +
+           char(stream) + char(flags) + payload;
 }
 inline std::string EndBlock() {
-    return "L" + std::string(71, 'E');
+    return std::string("L") + std::string(71, 'E');
 }
 
 } // namespace vireo::test

@@ -232,3 +232,31 @@ TEST(PnmJobs, StreamSchemesGetTheStreamTransfer) {
         EXPECT_TRUE(job->HasFlag(JF_NO_PROXY));
     }
 }
+
+// In the long framing a stream whose codec marks it as video carries its key-frame flag
+// the other way round; the file gets the usual flags and index.
+TEST_F(PnmScripted, LongFramingOfVideoInvertsTheKeyFrameFlag) {
+    std::string video = MdprChunk(0, "video/x-pn-realvideo", Be32(34) + "VIDOCLV1");
+    std::string stream = Reply(10, 'O') + PropChunk(300) + video + EndBlock() +
+                         Packet90(0, 0, 0, "key one") + Packet90(100, 0, 2, "delta") +
+                         Packet90(200, 0, 0, "key two") + "E";
+    server.AddScript({S::ExpectBytes(HelloSize("/v.rm")), S::Send(Q(stream))});
+    h.Start(Url("/v.rm"), false, h.Path("v.rm"));
+    ASSERT_TRUE(h.WaitDone());
+    EXPECT_EQ(h.finished, 1);
+    EXPECT_TRUE(h.LogHas(" I video: VIDOCLV1\r\n"));
+    EXPECT_TRUE(h.LogHas(" I (5A)\r\n"));
+
+    MemoryRecording rec;
+    RecordingState state;
+    state.streamType = 90;
+    RealMediaWriter writer(rec, state);
+    std::vector<std::string> chunks = {PropChunk(300), video};
+    writer.RealMediaHeader(std::vector<std::string_view>(chunks.begin(), chunks.end()));
+    writer.RealMediaPacket({0, 0, 2, "key one"});
+    writer.RealMediaPacket({100, 0, 0, "delta"});
+    writer.RealMediaPacket({200, 0, 2, "key two"});
+    writer.FinalPatch();
+    EXPECT_EQ(state.index[0].size(), 2u);
+    EXPECT_TRUE(h.File("v.rm") == Q(rec.file));
+}
