@@ -7,6 +7,7 @@
 #include "RealMediaCheck.h"
 #include "engine/ErrorText.h"
 #include "engine/ItemFlags.h"
+#include "peers/ScriptedServer.h"
 #include "protocols/PnmTransfer.h"
 
 #include <gtest/gtest.h>
@@ -280,4 +281,21 @@ TEST_F(PnmStream, PathLongerThanARequestHoldsFailsTheItem) {
     ASSERT_TRUE(h.WaitDone());
     EXPECT_EQ(h.error, ErrParseUrl);
     EXPECT_TRUE(server->Paths().empty());
+}
+
+// A RealAudio metafile fetched over HTTP leads the item to the stream it names.
+TEST_F(PnmStream, MetafileOverHttpLeadsToTheRecording) {
+    std::unique_ptr<PnaStreamServer> server = Serve(kAudio20, kAudio20.options);
+    ScriptedServer web;
+    QByteArray body = server->Url("/stream.rm").toUtf8() + "\r\n";
+    web.AddScript({ScriptStep::ExpectRequest(),
+                   ScriptStep::Send("HTTP/1.0 200 OK\r\nContent-Type: audio/x-pn-realaudio\r\n"
+                                    "Content-Length: " +
+                                    QByteArray::number(body.size()) + "\r\n\r\n" + body)});
+    ItemHarness h;
+    h.Start(web.Url("/clip.ram").toStdString());
+    ASSERT_TRUE(h.WaitDone(20000));
+    EXPECT_EQ(h.finished, 1) << h.LogText();
+    EXPECT_EQ(h.item->Url(), server->Url("/stream.rm").toStdString());
+    EXPECT_EQ(ProbeFile(PathOf(h, "stream.rm")).codecs, QStringList{"ac3"});
 }
