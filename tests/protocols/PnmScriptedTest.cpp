@@ -4,6 +4,7 @@
 #include "PnaBytes.h"
 #include "downloads/JobFactory.h"
 #include "engine/ErrorText.h"
+#include "peers/FreePort.h"
 #include "peers/ScriptedServer.h"
 #include "protocols/PnaTemplate.h"
 #include "protocols/PnmTransfer.h"
@@ -259,4 +260,16 @@ TEST_F(PnmScripted, LongFramingOfVideoInvertsTheKeyFrameFlag) {
     writer.FinalPatch();
     EXPECT_EQ(state.index[0].size(), 2u);
     EXPECT_TRUE(h.File("v.rm") == Q(rec.file));
+}
+
+// A server that cannot be reached is tried again when the time-out runs out, up to the
+// attempts allowed.
+TEST_F(PnmScripted, UnreachableServerUsesUpTheAttempts) {
+    Settings().SetInt("timeout", 1);
+    Settings().SetInt("maxattemp", 2);
+    h.Start("pnm://127.0.0.1:" + std::to_string(FreePort()) + "/u.rm", false, h.Path("u.rm"));
+    ASSERT_TRUE(h.WaitDone(10000));
+    EXPECT_EQ(h.error, ErrAttempts);
+    EXPECT_TRUE(h.LogHas(" I all attemps passed\r\n"));
+    EXPECT_EQ(h.File("u.rm").size(), 0);
 }

@@ -29,6 +29,7 @@ struct PnaStreamServer::Connection {
     QByteArray in;
     bool helloDone = false;
     bool streaming = false;
+    bool started = false; // packets are on their way
     size_t next = 0;
     uint32_t loop = 0;
     int sent = 0;
@@ -160,11 +161,20 @@ void PnaStreamServer::OnHello(Connection& c) {
         c.cutHere = true;
         m_cutDone = true;
     }
-    QTimer::singleShot(m_options.prerollMs, &c.timer, [&c] { c.timer.start(); });
+    QTimer::singleShot(m_options.prerollMs, &c.timer, [&c] {
+        if (!c.started) {
+            c.started = true;
+            c.timer.start();
+        }
+    });
 }
 
 void PnaStreamServer::Seek(Connection& c, uint32_t position) {
     m_seeks.push_back(position);
+    if (c.streaming && !c.started) {
+        c.started = true;
+        c.timer.start(); // no need to wait longer for a seek
+    }
     if (m_options.live)
         return;
     size_t index = 0;

@@ -30,7 +30,9 @@ struct PnaServerOptions {
     int cutAfterPackets = -1; // the first streaming connection is dropped after that many
     int packetsPerTick = 8;
     int tickMs = 2;
-    int prerollMs = 40; // between the header and the first packets
+    // Between the header and the first packets, unless a seek comes first: a client that
+    // resumes asks for its position on the first bytes of the reply.
+    int prerollMs = 200;
     uint32_t liveBase = 50000;
 };
 
