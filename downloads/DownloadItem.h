@@ -88,6 +88,12 @@ public:
     void SetFileLength(int64_t length) override;
     int64_t FileLength() override { return m_file.Length(); }
     std::string ReadFileHead(size_t count) override { return m_file.ReadHead(count); }
+    bool WriteFileAt(int64_t position, const char* data, size_t count) override {
+        return m_file.WriteAt(position, data, count);
+    }
+    bool ReadFileAt(int64_t position, char* data, size_t count) override {
+        return m_file.ReadAt(position, data, count);
+    }
     void FinishItem() override;
     int FailItem(int code) override;
     void Notify(int code, int arg = 0, std::vector<std::string> urls = {}) override;

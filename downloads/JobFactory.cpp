@@ -3,6 +3,7 @@
 #include "common/AsciiCase.h"
 #include "protocols/FtpTransfer.h"
 #include "protocols/HttpTransfer.h"
+#include "protocols/PnmTransfer.h"
 #include "settings/SettingsStore.h"
 
 namespace vireo {
@@ -16,7 +17,7 @@ std::unique_ptr<TransferJob> CreateTransferJob(JobHost* item, const std::string&
     if (scheme == "ftp" && !proxy)
         return std::make_unique<FtpTransfer>(item, parts.host, parts.path, parts.port);
     if (scheme == "pnm" || scheme == "rtsp")
-        return nullptr; // streams arrive with their own job class
+        return std::make_unique<PnmTransfer>(item, parts.host, parts.path, parts.port);
     // Everything else is fetched over HTTP, FTP too while a proxy fetches it for us.
     return std::make_unique<HttpTransfer>(item, parts.host, parts.path, parts.port,
                                           scheme == "https");

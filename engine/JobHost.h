@@ -31,6 +31,11 @@ public:
     virtual int64_t FileLength() = 0;
     // Up to count bytes from the start of the target file.
     virtual std::string ReadFileHead(size_t count) = 0;
+    // Writes in place (a header patched after the data); a write past the end extends the
+    // file. False when the file is not open or the write failed.
+    virtual bool WriteFileAt(int64_t position, const char* data, size_t count) = 0;
+    // Reads exactly count bytes at position; false when the file holds fewer.
+    virtual bool ReadFileAt(int64_t position, char* data, size_t count) = 0;
 
     virtual void FinishItem() = 0;
     virtual int FailItem(int code) = 0;

@@ -1,5 +1,6 @@
 #include "engine/TargetFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -84,6 +85,41 @@ std::string TargetFile::ReadHead(size_t count) const {
     ssize_t n = m_fd >= 0 ? ::pread(m_fd, out.data(), count, 0) : -1;
     out.resize(n > 0 ? size_t(n) : 0);
     return out;
+}
+
+bool TargetFile::WriteAt(int64_t position, const char* data, size_t count) {
+    if (m_fd < 0 || position < 0)
+        return false;
+    int64_t end = position + int64_t(count);
+    while (count > 0) {
+        ssize_t n = ::pwrite(m_fd, data, count, off_t(position));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        count -= size_t(n);
+        position += n;
+    }
+    m_length = std::max(m_length, end);
+    return true;
+}
+
+bool TargetFile::ReadAt(int64_t position, char* data, size_t count) const {
+    if (m_fd < 0 || position < 0)
+        return false;
+    while (count > 0) {
+        ssize_t n = ::pread(m_fd, data, count, off_t(position));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        count -= size_t(n);
+        position += n;
+    }
+    return true;
 }
 
 bool TargetFile::IsStampedComplete() const {

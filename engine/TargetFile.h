@@ -26,6 +26,10 @@ public:
     bool SetLength(int64_t length);
     bool Append(const char* data, size_t count);
     std::string ReadHead(size_t count) const;
+    // In place; a write past the end extends the file.
+    bool WriteAt(int64_t position, const char* data, size_t count);
+    // Exactly count bytes at position, or false.
+    bool ReadAt(int64_t position, char* data, size_t count) const;
 
     // "complete" / "incomplete"; a file system without user attributes, or a file that
     // was never stamped, reads as incomplete.

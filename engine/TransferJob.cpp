@@ -49,6 +49,18 @@ int TransferJob::OnClosed(JobSocket*) {
 int TransferJob::OnData(JobSocket*, const char* data, size_t count) {
     if (count == 0)
         return 1;
+    if (!AppendData(data, count))
+        return 0;
+    if (HasFlag(JF_SIZE_LIMITED) && m_size != 0 && m_bytes >= m_size) {
+        OnFinished();
+        return 0;
+    }
+    return 1;
+}
+
+int TransferJob::AppendData(const char* data, size_t count) {
+    if (count == 0)
+        return 1;
     if (!HasFlag(IF_RECEIVING)) {
         m_receiveStart = m_bytes;
         ChangeFlags(IF_RECEIVING, 0);
@@ -58,10 +70,6 @@ int TransferJob::OnData(JobSocket*, const char* data, size_t count) {
         return 0;
     m_countdown = TimeoutSetting(30);
     m_bytes += int64_t(count);
-    if (HasFlag(JF_SIZE_LIMITED) && m_size != 0 && m_bytes >= m_size) {
-        OnFinished();
-        return 0;
-    }
     ChangeFlags(IF_DIRTY, 0);
     return 1;
 }

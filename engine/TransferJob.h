@@ -82,6 +82,9 @@ protected:
     void CancelLookup();
     // Whether this attempt goes through the configured proxy.
     bool UsesProxy() const;
+    // The data path without the size limit: appends the block to the target file, counts
+    // it and re-arms the time-out. 0 when the write failed (the item has failed then).
+    int AppendData(const char* data, size_t count);
 
     uint32_t m_flags = 0;
     int m_ticks = 0;
