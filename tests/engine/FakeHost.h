@@ -21,6 +21,18 @@ public:
     void SetFileLength(int64_t length) override { file.resize(size_t(length)); }
     int64_t FileLength() override { return int64_t(file.size()); }
     std::string ReadFileHead(size_t count) override { return file.substr(0, count); }
+    bool WriteFileAt(int64_t position, const char* data, size_t count) override {
+        if (position < 0 || size_t(position) + count > file.size())
+            return false;
+        file.replace(size_t(position), count, data, count);
+        return true;
+    }
+    bool ReadFileAt(int64_t position, char* data, size_t count) override {
+        if (position < 0 || size_t(position) + count > file.size())
+            return false;
+        file.copy(data, count, size_t(position));
+        return true;
+    }
     void FinishItem() override { ++finished; }
     int FailItem(int code) override {
         errors.push_back(code);
