@@ -205,14 +205,18 @@ void CMainFrame::RunCommand(int id) {
         case command_id::About:
             ShowAbout();
             break;
-        case command_id::ToggleToolBar:
-            m_toolBar->setVisible(!m_toolBar->isVisible());
-            m_actions.at(id)->setChecked(m_toolBar->isVisible());
+        case command_id::ToggleToolBar: {
+            bool show = m_toolBar->isHidden();
+            m_toolBar->setVisible(show);
+            m_actions.at(id)->setChecked(show);
             break;
-        case command_id::ToggleStatusBar:
-            statusBar()->setVisible(!statusBar()->isVisible());
-            m_actions.at(id)->setChecked(statusBar()->isVisible());
+        }
+        case command_id::ToggleStatusBar: {
+            bool show = statusBar()->isHidden();
+            statusBar()->setVisible(show);
+            m_actions.at(id)->setChecked(show);
             break;
+        }
         case command_id::Activate:
             m_doc.ShowAllWindows(true);
             break;

@@ -152,8 +152,12 @@ void CVireoList::startDrag(Qt::DropActions) {
     auto* drag = new QDrag(this);
     drag->setMimeData(data);
     drag->setPixmap(Image(Model().Image(row)));
-    drag->exec(Qt::CopyAction);
+    RunDrag(*drag);
     m_draggingFromHere = false;
+}
+
+Qt::DropAction CVireoList::RunDrag(QDrag& drag) {
+    return drag.exec(Qt::CopyAction);
 }
 
 bool CVireoList::Acceptable(const QMimeData* data) const {

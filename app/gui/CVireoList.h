@@ -6,6 +6,7 @@
 #include "app/gui/sListView.h"
 #include "downloads/ListLines.h"
 
+class QDrag;
 class QMenu;
 
 namespace vireo {
@@ -48,6 +49,9 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+
+    // Runs a drag this list started; returns when it has ended.
+    virtual Qt::DropAction RunDrag(QDrag& drag);
 
 private:
     void BuildContextMenu();

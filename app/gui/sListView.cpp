@@ -61,6 +61,12 @@ void sListView::SetCell(int row, int column, const QString& text) {
 }
 
 void sListView::DeleteRow(int row) {
+    // A deleted line takes the selection with it; the view would otherwise select its
+    // neighbour, and the next Del would remove an entry nobody chose.
+    if (row < m_model.rowCount() && selectionModel()->isRowSelected(row, QModelIndex())) {
+        selectionModel()->clearSelection();
+        selectionModel()->clearCurrentIndex();
+    }
     m_model.RemoveRow(row);
 }
 
