@@ -81,10 +81,19 @@ CVireoList::~CVireoList() {
         m_doc.SetView(nullptr);
 }
 
+int CVireoList::ColumnWidth(int keyWidth, const QFontMetrics& metrics) {
+    // The stored widths were chosen for a small 8-point font, in which an elapsed time
+    // "0:00:00" is 36 pixels wide. A larger font widens every column in proportion, so
+    // that what fitted then still fits.
+    double factor = std::max(1.0, metrics.horizontalAdvance("0:00:00") / 36.0);
+    return int(keyWidth * factor + 0.5);
+}
+
 void CVireoList::InsertColumns() {
     SettingsStore& settings = Settings();
     for (const ColumnSpec& column : kColumns)
-        AddColumn(QString::fromLatin1(column.title), settings.GetInt(column.width));
+        AddColumn(QString::fromLatin1(column.title),
+                  ColumnWidth(settings.GetInt(column.width), fontMetrics()));
 }
 
 void CVireoList::AppendLine(const std::string& text, int image) {

@@ -22,6 +22,8 @@ public:
 
     // The eight columns, their widths read from the settings.
     void InsertColumns();
+    // The width a column gets for the width its key holds, in a font of these metrics.
+    static int ColumnWidth(int keyWidth, const QFontMetrics& metrics);
 
     // ---- ListLines
     void AppendLine(const std::string& text, int image) override;

@@ -320,3 +320,20 @@ TEST(ListViewRows, SelectionAndValuesAnswerMinusOneWhenThereAreNone) {
     view.DeleteRow(2);
     EXPECT_EQ(view.SelectedIndex(), -1);
 }
+
+TEST(ColumnWidths, GrowWithTheFontSoThatAnElapsedTimeStillFits) {
+    QFont small = QApplication::font();
+    small.setPixelSize(7);
+    QFontMetrics smallMetrics(small);
+    ASSERT_LE(smallMetrics.horizontalAdvance("0:00:00"), 36);
+    EXPECT_EQ(CVireoList::ColumnWidth(50, smallMetrics), 50); // the stored width as it is
+
+    for (int pixels : {12, 16, 24}) {
+        QFont font = QApplication::font();
+        font.setPixelSize(pixels);
+        QFontMetrics metrics(font);
+        // The Elapsed column (50) holds its text between the 2-pixel insets.
+        EXPECT_GE(CVireoList::ColumnWidth(50, metrics), metrics.horizontalAdvance("0:00:00") + 4)
+            << pixels;
+    }
+}
