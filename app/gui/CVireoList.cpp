@@ -55,6 +55,29 @@ const MenuEntry kMenu[] = {
 const QColor kBarBlue(0, 0, 255);
 constexpr int kTextInset = 2;
 
+// Writes the count's mask into the cell as the inverse of what lies under each pixel
+// (white XOR): black on the window colour, yellow on the blue bar. Edge pixels of the
+// digits blend towards that inverse rather than inverting part of their bits. On the
+// selected line the digits over the selection colour take the selected-text colour
+// (selectedText non-zero), since the inverse of a modern selection colour is no contrast.
+void CombineCount(QImage& cell, const QImage& mask, QRgb selectedText) {
+    const QRgb bar = kBarBlue.rgb() | 0xff000000;
+    for (int y = 0; y < cell.height(); ++y) {
+        auto* out = reinterpret_cast<QRgb*>(cell.scanLine(y));
+        const auto* in = reinterpret_cast<const QRgb*>(mask.constScanLine(y));
+        for (int x = 0; x < cell.width(); ++x) {
+            int a = qGray(in[x]);
+            if (a == 0)
+                continue;
+            QRgb under = out[x] | 0xff000000;
+            QRgb ink = (selectedText != 0 && under != bar) ? selectedText : ~under;
+            auto mix = [a](int from, int to) { return (from * (255 - a) + to * a + 127) / 255; };
+            out[x] = qRgb(mix(qRed(under), qRed(ink)), mix(qGreen(under), qGreen(ink)),
+                          mix(qBlue(under), qBlue(ink)));
+        }
+    }
+}
+
 // The number a cell shows; text that is not a number counts as 0.
 long long CellNumber(const QString& text) {
     QByteArray bytes = text.toLatin1();
@@ -261,9 +284,8 @@ void CVireoList::PaintStatusCell(QPainter& p, const QRect& cell, const QString& 
         m.drawText(countRect.adjusted(0, 0, 0, -2), Qt::AlignCenter | Qt::TextSingleLine,
                    QString::number(received));
     }
-    c.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-    c.drawImage(0, 0, mask);
     c.end();
+    CombineCount(composed, mask, selected ? textColour.rgb() : 0);
     p.drawImage(cell.topLeft(), composed);
 }
 

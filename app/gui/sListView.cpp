@@ -134,7 +134,8 @@ void sListView::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
     RowPaint row;
     row.row = index.row();
     row.rect = QRect(0, option.rect.top(), viewport()->width(), option.rect.height());
-    row.selected = (option.state & QStyle::State_Selected) != 0;
+    // The option carries the state of the row as a whole, not its selection.
+    row.selected = selectionModel()->isSelected(index.siblingAtColumn(0));
     const QPalette& pal = palette();
     painter->fillRect(row.rect, pal.color(QPalette::Base));
     row.background = pal.color(QPalette::Base);
