@@ -92,7 +92,12 @@ CMainFrame::CMainFrame(CVireoDoc& doc, std::unique_ptr<TrayBackend> trayBackend,
     RestoreBarState();
 
     m_commandUpdate.setInterval(kCommandUpdateMs);
-    connect(&m_commandUpdate, &QTimer::timeout, this, &CMainFrame::UpdateCommandStates);
+    connect(&m_commandUpdate, &QTimer::timeout, this, [this] {
+        UpdateCommandStates();
+        // The lock keys change in any window; once a second is soon enough to show it.
+        if (++m_updateTicks % 5 == 0)
+            UpdateLockKeys();
+    });
     m_commandUpdate.start();
     UpdateCommandStates();
 }

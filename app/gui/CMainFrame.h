@@ -88,6 +88,7 @@ private:
     QLabel* m_num = nullptr;
     QLabel* m_scroll = nullptr;
     QTimer m_commandUpdate;
+    int m_updateTicks = 0;
     bool m_startMaximized = false;
     bool m_shutDown = false;
 };
