@@ -14,6 +14,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
 #include <QSettings>
@@ -85,6 +86,12 @@ CMainFrame::CMainFrame(CVireoDoc& doc, std::unique_ptr<TrayBackend> trayBackend,
         if (id == command_id::Activate)
             activateWindow();
         RunCommand(id);
+    });
+    // The tray menu's entries follow the same rules as the window's (Paste needs text).
+    connect(m_tray->Menu(), &QMenu::aboutToShow, this, [this] {
+        for (QAction* action : m_tray->Menu()->actions())
+            if (!action->isSeparator())
+                action->setEnabled(CommandEnabled(action->data().toInt()));
     });
     if (Settings().GetInt(keys::DropToTray) != 0)
         ShowTrayIcon(true);

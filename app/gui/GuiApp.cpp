@@ -4,6 +4,7 @@
 #include "app/gui/CMainFrame.h"
 #include "app/gui/CVireoList.h"
 #include "app/gui/WindowUi.h"
+#include "app/headless/SignalWatcher.h"
 #include "common/ByteBuffer.h"
 #include "downloads/VireoDoc.h"
 #include "settings/SettingsStore.h"
@@ -73,6 +74,9 @@ int RunGui(const HeadlessOptions& options, int argc, char** argv) {
     for (const ByteBuffer& list : lists)
         doc.AddUrlsFromText(list.View());
     frame.ShowAtStart();
+    // Ctrl-C in the terminal or a TERM from the session ends the program the way Exit
+    // does: the list and the placement are saved.
+    SignalWatcher signals([&frame](int) { frame.close(); });
 
     int status = app.exec();
     frame.ShutDown(); // when the event loop ended some other way

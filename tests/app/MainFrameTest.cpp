@@ -11,6 +11,7 @@
 #include <QEnterEvent>
 #include <QFile>
 #include <QLabel>
+#include <QMenu>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTest>
@@ -273,6 +274,13 @@ protected:
 TEST_F(MainFrameWithTray, TrayIconIsShownAtStartAndAnimatesWhileEntriesRun) {
     EXPECT_TRUE(frame->Tray().IsShown());
     EXPECT_EQ(tray.calls, std::vector<std::string>{"add"});
+    // Its menu's Paste follows the clipboard like the window's.
+    QMenu* menu = frame->Tray().Menu();
+    Q_EMIT menu->aboutToShow();
+    EXPECT_FALSE(menu->actions()[0]->isEnabled());
+    ui.clipboard = "http://h.x/a.zip";
+    Q_EMIT menu->aboutToShow();
+    EXPECT_TRUE(menu->actions()[0]->isEnabled());
     WindowUi windowUi(*frame);
     doc.SetUi(&windowUi);
     AddFiles(1);
