@@ -111,6 +111,23 @@ TEST(StatusCell, BarAndCountFollowTheSizeAndTheBytes) {
     }
 }
 
+TEST(StatusCell, QuarterOfTheBytesReadsLikeAPlainDrawingOfBarAndNumber) {
+    // What a person should see for 250 of 1000 bytes: a blue bar over a quarter of the
+    // usable width and "250" in black, centred.
+    QImage expected(kCellWidth, kCellHeight, QImage::Format_RGB32);
+    expected.fill(kWhite);
+    QPainter p(&expected);
+    p.fillRect(QRect(2, 1, (kCellWidth - 4) / 4, kCellHeight - 4), QColor(0, 0, 255));
+    QFont font = QApplication::font();
+    font.setStyleStrategy(QFont::NoAntialias);
+    p.setFont(font);
+    p.setPen(Qt::black);
+    p.drawText(QRect(QPoint(2, 1), QPoint(kCellWidth - 3, kCellHeight - 3)), Qt::AlignCenter,
+               "250");
+    p.end();
+    EXPECT_TRUE(PaintStatus("1000", "250") == expected);
+}
+
 TEST(StatusCell, WordsAreWrittenAsTextAtTheLeft) {
     for (const char* status : {"received", "busy", "not found"}) {
         SCOPED_TRACE(status);
