@@ -1,4 +1,5 @@
 // Vireo's entry point.
+#include "app/gui/GuiApp.h"
 #include "app/headless/HeadlessOptions.h"
 #include "app/headless/HeadlessSession.h"
 
@@ -15,9 +16,7 @@ bool DisplayAvailable() {
 }
 
 bool UseTerminal(const vireo::HeadlessOptions& options) {
-    if (options.headless || !DisplayAvailable())
-        return true;
-    return true; // this build has no window front end yet
+    return options.headless || !DisplayAvailable();
 }
 } // namespace
 
@@ -39,5 +38,5 @@ int main(int argc, char** argv) {
     }
     if (UseTerminal(parsed.options))
         return vireo::RunHeadless(parsed.options, argc, argv);
-    return 2;
+    return vireo::RunGui(parsed.options, argc, argv);
 }

@@ -3,8 +3,10 @@
 # Usage: scripts/deps.sh [build|test]
 set -euo pipefail
 
+# A font of its own, so the window's texts (and the tests that read their pixels) do not
+# depend on what else happens to be installed.
 build_pkgs=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
-    zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev netbase)
+    zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev netbase fonts-dejavu-core)
 # Real peers and tools the tests drive: web server, proxy, FTP server, media tools,
 # certificates, a virtual display; perl writes the FTP test login database.
 test_pkgs=(nginx tinyproxy vsftpd ffmpeg openssl xvfb xauth curl wget aria2

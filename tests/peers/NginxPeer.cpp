@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QThread>
 
 namespace vireo::test {
 
@@ -97,7 +98,17 @@ QString NginxPeer::CaFile() const {
 }
 
 QString NginxPeer::AccessLog() const {
-    return QString::fromUtf8(ReadWholeFile(Path("access.log")));
+    // nginx logs a request just after it has sent the response, so a client that has read
+    // the whole response may look before the line is there: read until it stays the same.
+    QByteArray log = ReadWholeFile(Path("access.log"));
+    for (int i = 0; i < 20; ++i) {
+        QThread::msleep(30);
+        QByteArray again = ReadWholeFile(Path("access.log"));
+        if (again == log)
+            break;
+        log = again;
+    }
+    return QString::fromUtf8(log);
 }
 
 QString NginxPeer::ErrorLog() const {

@@ -1,0 +1,374 @@
+#include "app/gui/CMainFrame.h"
+
+#include "app/gui/AboutDialog.h"
+#include "app/gui/Artwork.h"
+#include "app/gui/CSystemTray.h"
+#include "app/gui/CToolBarEx.h"
+#include "app/gui/CVireoList.h"
+#include "app/gui/CommandTable.h"
+#include "app/gui/LockKeys.h"
+#include "app/gui/QtTrayBackend.h"
+#include "downloads/VireoDoc.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QSettings>
+#include <QShortcut>
+#include <QStatusBar>
+
+namespace vireo {
+
+namespace {
+constexpr int kCommandUpdateMs = 200;
+constexpr const char* kTitle = "Sep 12 1998 - Vireo";
+constexpr const char* kBarStateGroup = "barstate";
+
+bool IsDocCommand(int id) {
+    switch (DocCommand(id)) {
+    case DocCommand::Stop:
+    case DocCommand::Start:
+    case DocCommand::Delete:
+    case DocCommand::Paste:
+    case DocCommand::Copy:
+    case DocCommand::InsertLink:
+    case DocCommand::StopAll:
+    case DocCommand::StartAll:
+    case DocCommand::NewList:
+    case DocCommand::OpenList:
+    case DocCommand::SaveList:
+    case DocCommand::OpenFile:
+    case DocCommand::ViewSource:
+    case DocCommand::DeleteFile:
+    case DocCommand::TargetDirectory:
+    case DocCommand::Log:
+    case DocCommand::History:
+    case DocCommand::Settings:
+    case DocCommand::Help:
+        return true;
+    }
+    return false;
+}
+
+QLabel* Indicator(const QString& text) {
+    auto* label = new QLabel;
+    label->setAlignment(Qt::AlignCenter);
+    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(text) + 10);
+    label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    return label;
+}
+} // namespace
+
+CMainFrame::CMainFrame(CVireoDoc& doc, std::unique_ptr<TrayBackend> trayBackend, QWidget* parent)
+    : QMainWindow(parent), m_doc(doc) {
+    setObjectName("mainFrame");
+    setWindowTitle(kTitle);
+    setWindowIcon(art::AppIcon());
+    // Files dropped from a file manager are not taken; text dropped on the list is.
+    setAcceptDrops(false);
+
+    m_list = new CVireoList(doc, this);
+    setCentralWidget(m_list);
+    CreateMenus();
+    CreateToolBar();
+    CreateStatusBar();
+    CreateAccelerators();
+    ApplyPlacement();
+
+    if (!trayBackend)
+        trayBackend = std::make_unique<QtTrayBackend>();
+    m_tray = std::make_unique<CSystemTray>(std::move(trayBackend));
+    m_tray->SetCommandHandler([this](int id) {
+        if (id == command_id::Activate)
+            activateWindow();
+        RunCommand(id);
+    });
+    // The tray menu's entries follow the same rules as the window's (Paste needs text).
+    connect(m_tray->Menu(), &QMenu::aboutToShow, this, [this] {
+        for (QAction* action : m_tray->Menu()->actions())
+            if (!action->isSeparator())
+                action->setEnabled(CommandEnabled(action->data().toInt()));
+    });
+    if (Settings().GetInt(keys::DropToTray) != 0)
+        ShowTrayIcon(true);
+    m_tray->LoadFrames(art::kTrayFirstFrame, art::kTrayLastFrame);
+    RestoreBarState();
+
+    m_commandUpdate.setInterval(kCommandUpdateMs);
+    connect(&m_commandUpdate, &QTimer::timeout, this, [this] {
+        UpdateCommandStates();
+        // The lock keys change in any window; once a second is soon enough to show it.
+        if (++m_updateTicks % 5 == 0)
+            UpdateLockKeys();
+    });
+    m_commandUpdate.start();
+    UpdateCommandStates();
+}
+
+CMainFrame::~CMainFrame() = default;
+
+void CMainFrame::CreateMenus() {
+    QMenu* menu = nullptr;
+    QString current;
+    for (const MenuCommand& entry : MainMenuCommands()) {
+        QString title = QString::fromLatin1(entry.menu);
+        if (!menu || title != current) {
+            menu = menuBar()->addMenu(title);
+            current = title;
+            connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+        }
+        if (!entry.text) {
+            menu->addSeparator();
+            continue;
+        }
+        auto* action = new QAction(QString::fromLatin1(entry.text), this);
+        QStringList prompt = QString::fromLatin1(entry.prompt).split('\n');
+        action->setStatusTip(prompt.value(0));
+        action->setToolTip(prompt.value(1));
+        action->setIconVisibleInMenu(false);
+        action->setData(entry.id);
+        int id = entry.id;
+        connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
+        if (id == command_id::ToggleToolBar || id == command_id::ToggleStatusBar) {
+            action->setCheckable(true);
+            action->setChecked(true);
+        }
+        menu->addAction(action);
+        m_actions[id] = action;
+    }
+}
+
+void CMainFrame::CreateToolBar() {
+    m_toolBar = new CToolBarEx("Toolbar", this);
+    m_toolBar->setObjectName("mainToolBar");
+    m_toolBar->setAllowedAreas(Qt::AllToolBarAreas);
+    m_toolBar->setMovable(true);
+    for (int id : ToolBarCommands()) {
+        if (id == 0)
+            m_toolBar->AddSeparatorLine();
+        else
+            m_toolBar->AddButton(m_actions.at(id), id);
+    }
+    addToolBar(Qt::TopToolBarArea, m_toolBar);
+    connect(m_toolBar, &QToolBar::visibilityChanged, this, [this](bool visible) {
+        if (!isHidden()) // a hidden window hides its bars too; that is no choice of the user
+            m_actions.at(command_id::ToggleToolBar)->setChecked(visible);
+    });
+}
+
+void CMainFrame::CreateStatusBar() {
+    m_message = new QLabel("Ready");
+    m_message->setObjectName("messagePane");
+    statusBar()->addWidget(m_message, 1);
+    m_caps = Indicator("CAP");
+    m_num = Indicator("NUM");
+    m_scroll = Indicator("SCRL");
+    statusBar()->addPermanentWidget(m_caps);
+    statusBar()->addPermanentWidget(m_num);
+    statusBar()->addPermanentWidget(m_scroll);
+    UpdateLockKeys();
+}
+
+void CMainFrame::UpdateLockKeys() {
+    LockKeys keys = ReadLockKeys();
+    m_caps->setText(keys.caps ? "CAP" : QString());
+    m_num->setText(keys.num ? "NUM" : QString());
+    m_scroll->setText(keys.scroll ? "SCRL" : QString());
+}
+
+void CMainFrame::CreateAccelerators() {
+    for (const Accelerator& accel : Accelerators()) {
+        auto* shortcut = new QShortcut(accel.keys, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        int id = accel.id;
+        connect(shortcut, &QShortcut::activated, this, [this, id] { RunCommand(id); });
+    }
+}
+
+QAction* CMainFrame::Action(int id) const {
+    auto it = m_actions.find(id);
+    return it == m_actions.end() ? nullptr : it->second;
+}
+
+void CMainFrame::OnDocumentStarted() {
+    m_list->InsertColumns();
+    setWindowTitle(kTitle);
+    UpdateCommandStates();
+}
+
+bool CMainFrame::CommandEnabled(int id) const {
+    if (IsDocCommand(id))
+        return m_doc.CommandEnabled(DocCommand(id));
+    return true;
+}
+
+void CMainFrame::RunCommand(int id) {
+    if (IsDocCommand(id)) {
+        m_doc.RunCommand(DocCommand(id));
+    } else {
+        switch (id) {
+        case command_id::Exit:
+            close();
+            break;
+        case command_id::About:
+            ShowAbout();
+            break;
+        case command_id::ToggleToolBar: {
+            bool show = m_toolBar->isHidden();
+            m_toolBar->setVisible(show);
+            m_actions.at(id)->setChecked(show);
+            break;
+        }
+        case command_id::ToggleStatusBar: {
+            bool show = statusBar()->isHidden();
+            statusBar()->setVisible(show);
+            m_actions.at(id)->setChecked(show);
+            break;
+        }
+        case command_id::Activate:
+            m_doc.ShowAllWindows(true);
+            break;
+        default:
+            break;
+        }
+    }
+    UpdateCommandStates();
+}
+
+void CMainFrame::UpdateCommandStates() {
+    for (auto& [id, action] : m_actions) {
+        bool enabled = CommandEnabled(id);
+        if (action->isEnabled() != enabled)
+            action->setEnabled(enabled);
+    }
+}
+
+Rect CMainFrame::DefaultRect(const QSize& screen) {
+    int w = screen.width();
+    int h = screen.height();
+    return Rect{w / 8, h / 4, 7 * w / 8, 3 * h / 4};
+}
+
+void CMainFrame::ApplyPlacement() {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    QSize size = screen ? screen->geometry().size() : QSize(1024, 768);
+    Rect r = Settings().GetRect(keys::MainWndRect, DefaultRect(size));
+    if (r.left == -1 && r.right == -1) {
+        m_startMaximized = true;
+        Rect d = DefaultRect(size); // what restoring the window gives
+        setGeometry(d.left, d.top, d.right - d.left, d.bottom - d.top);
+        return;
+    }
+    setGeometry(r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
+
+void CMainFrame::ShowAtStart() {
+    if (m_startMaximized)
+        showMaximized();
+    else
+        show();
+}
+
+void CMainFrame::SavePlacement() {
+    if (isMaximized()) {
+        Settings().SetRect(keys::MainWndRect, Rect{-1, -1, -1, -1});
+        return;
+    }
+    QRect g = normalGeometry();
+    if (!g.isValid())
+        g = geometry();
+    Settings().SetRect(keys::MainWndRect,
+                       Rect{g.left(), g.top(), g.left() + g.width(), g.top() + g.height()});
+}
+
+void CMainFrame::SaveBarState() {
+    QSettings store(Settings().FilePath(), QSettings::IniFormat);
+    store.beginGroup(kBarStateGroup);
+    store.setValue("state", saveState());
+    store.setValue("statusbar", !statusBar()->isHidden());
+    store.endGroup();
+}
+
+void CMainFrame::RestoreBarState() {
+    QSettings store(Settings().FilePath(), QSettings::IniFormat);
+    store.beginGroup(kBarStateGroup);
+    QByteArray state = store.value("state").toByteArray();
+    if (!state.isEmpty())
+        restoreState(state);
+    bool statusVisible = store.value("statusbar", true).toBool();
+    statusBar()->setVisible(statusVisible);
+    m_actions.at(command_id::ToggleStatusBar)->setChecked(statusVisible);
+    m_actions.at(command_id::ToggleToolBar)->setChecked(!m_toolBar->isHidden());
+    store.endGroup();
+}
+
+void CMainFrame::ShowTrayIcon(bool show) {
+    if (!show) {
+        m_tray->Hide();
+        return;
+    }
+    if (!m_trayInstalled) {
+        m_trayInstalled = true;
+        m_tray->Install("Vireo", art::kTrayStill, CSystemTray::kMenuId);
+        m_tray->SetDefaultEntry(2, true);
+        return;
+    }
+    m_tray->Unhide();
+}
+
+void CMainFrame::OnActivate(bool active, bool minimized) {
+    if (Settings().GetInt(keys::Minimize) != 0) {
+        m_doc.SetIdleCountdown(Settings().GetInt(keys::IdleTime));
+        int activity = m_doc.ActivityCounter();
+        if (activity == -1)
+            activity = 0;
+        m_doc.SetActivityCounter(activity + (active ? 1 : -1));
+    }
+    if (minimized) {
+        m_doc.SetActivityCounter(-1); // the countdown stops
+        if (!active)
+            m_doc.ShowAllWindows(false);
+    }
+}
+
+void CMainFrame::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange) {
+        OnActivate(isActiveWindow(), isMinimized());
+        UpdateLockKeys();
+    } else if (event->type() == QEvent::WindowStateChange && isMinimized() && !isActiveWindow()) {
+        // Minimized while another window had the focus: no deactivation follows.
+        OnActivate(false, true);
+    }
+}
+
+void CMainFrame::ShowAbout() {
+    m_doc.SetActivityCounter(m_doc.ActivityCounter() + 1);
+    AboutDialog about(this);
+    about.exec();
+    m_doc.SetActivityCounter(m_doc.ActivityCounter() - 1);
+}
+
+void CMainFrame::ShutDown() {
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
+    m_commandUpdate.stop();
+    SaveBarState();
+    m_doc.OnCloseDocument(); // the last list
+    SavePlacement();
+    m_tray->EndCycle();
+    m_tray->Uninstall();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    ShutDown();
+    event->accept();
+    Q_EMIT Closed();
+}
+
+} // namespace vireo

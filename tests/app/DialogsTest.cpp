@@ -1,0 +1,236 @@
+// The settings dialog, the continue and password dialogs.
+#include "GuiFixture.h"
+
+#include "app/gui/ContinueDialog.h"
+#include "app/gui/PasswordDialog.h"
+#include "app/gui/SettingsDialog.h"
+#include "app/gui/WindowUi.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+using namespace vireo;
+using namespace vireo::test;
+
+namespace {
+// A settings dialog whose folder browser and message boxes answer from the test.
+class ScriptedSettings : public SettingsDialog {
+public:
+    using SettingsDialog::SettingsDialog;
+    std::optional<QString> folder;
+    std::vector<std::string> messages;
+
+protected:
+    std::optional<QString> AskFolder(const QString&) override { return folder; }
+    void ShowMessage(QMessageBox::Icon icon, const QString& caption, const QString& text) override {
+        messages.push_back(std::to_string(int(icon)) + "|" + caption.toStdString() + "|" +
+                           text.toStdString());
+    }
+};
+
+class SettingsDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Settings().SetString("downpath", "/tmp/down");
+        Settings().SetInt("history", 1);
+        Settings().SetInt("proxy", 0);
+        Settings().SetInt("droptotray", 1);
+        for (auto [key, value] : {std::pair{"timeout", 40},
+                                  {"maxdown", 5},
+                                  {"maxattemp", 5},
+                                  {"historymax", 100},
+                                  {"idletime", 180},
+                                  {"pnmport", 7070},
+                                  {"proxyport", 80}})
+            Settings().SetInt(key, value);
+    }
+    std::unique_ptr<ScriptedSettings> Open() {
+        return std::make_unique<ScriptedSettings>([this](bool on) { tray.push_back(on); });
+    }
+
+    TempSettings temp;
+    std::vector<bool> tray;
+};
+} // namespace
+
+TEST(SettingsText, NumbersAreReadLikeTheUserMeantThem) {
+    const std::pair<const char*, int> cases[] = {
+        {"12", 12}, {"  7", 7}, {"12abc", 12}, {"abc", 0},
+        {"", 0},    {"-3", -3}, {"+4", 4},     {"99999999999", INT_MAX},
+    };
+    for (auto [text, value] : cases)
+        EXPECT_EQ(SettingsDialog::TextToInt(text), value) << text;
+    EXPECT_EQ(SettingsDialog::ShownFolder("/a/b"), "/a/b/");
+    EXPECT_EQ(SettingsDialog::ShownFolder("/"), "/");
+}
+
+TEST_F(SettingsDialogTest, OkKeepsNumbersWithinTheirBounds) {
+    struct Case {
+        QLineEdit* (SettingsDialog::*edit)() const;
+        const char* key;
+        const char* typed;
+        int stored;
+    };
+    const Case cases[] = {
+        {&SettingsDialog::AttemptsEdit, "maxattemp", "0", 1},
+        {&SettingsDialog::AttemptsEdit, "maxattemp", "9000", 8192},
+        {&SettingsDialog::MaxDownEdit, "maxdown", "100", 32},
+        {&SettingsDialog::MaxDownEdit, "maxdown", "", 1},
+        {&SettingsDialog::TimeoutEdit, "timeout", "5", 10},
+        {&SettingsDialog::TimeoutEdit, "timeout", "45", 45},
+        {&SettingsDialog::HistoryMaxEdit, "historymax", "5000", 1000},
+        {&SettingsDialog::HistoryMaxEdit, "historymax", "-2", 1},
+        {&SettingsDialog::IdleTimeEdit, "idletime", "1", 5},
+        {&SettingsDialog::PnmPortEdit, "pnmport", "0", 1},
+        {&SettingsDialog::ProxyPortEdit, "proxyport", "0", 0},         // no bounds
+        {&SettingsDialog::ProxyPortEdit, "proxyport", "70000", 70000}, // none at all
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.key) + "=" + c.typed);
+        auto dialog = Open();
+        QLineEdit* edit = ((*dialog).*c.edit)();
+        edit->setValidator(nullptr); // as if the text had got in some other way
+        edit->setText(c.typed);
+        dialog->OkButton()->click();
+        EXPECT_EQ(dialog->result(), QDialog::Accepted);
+        EXPECT_EQ(Settings().GetInt(c.key, -99), c.stored);
+    }
+}
+
+TEST_F(SettingsDialogTest, OkWritesEveryControlAndTheFolderWithoutItsSlash) {
+    auto dialog = Open();
+    EXPECT_EQ(dialog->DownloadFolder()->text(), "/tmp/down/");
+    dialog->folder = "/srv/files";
+    dialog->BrowseButton()->click();
+    EXPECT_EQ(dialog->DownloadFolder()->text(), "/srv/files/");
+    dialog->ProxyCheck()->setChecked(true);
+    dialog->ProxyServerEdit()->setText("cache.lan");
+    dialog->LogCheck()->setChecked(false);
+    dialog->KeepListCheck()->setChecked(true);
+    dialog->AnimatedCheck()->setChecked(false);
+    dialog->MinimizeCheck()->setChecked(true);
+    dialog->OkButton()->click();
+    EXPECT_EQ(Settings().GetString("downpath", ""), "/srv/files");
+    EXPECT_EQ(Settings().GetInt("proxy", -1), 1);
+    EXPECT_EQ(Settings().GetString("proxyserver", ""), "cache.lan");
+    EXPECT_EQ(Settings().GetInt("log", -1), 0);
+    EXPECT_EQ(Settings().GetInt("keeplist", -1), 1);
+    EXPECT_EQ(Settings().GetInt("animated", -1), 0);
+    EXPECT_EQ(Settings().GetInt("minimize", -1), 1);
+
+    // The root stays "/": without its slash it would name no folder at all.
+    auto root = Open();
+    root->folder = "/";
+    root->BrowseButton()->click();
+    root->OkButton()->click();
+    EXPECT_EQ(Settings().GetString("downpath", ""), "/");
+}
+
+TEST_F(SettingsDialogTest, CheckBoxesEnableTheirFields) {
+    auto dialog = Open();
+    EXPECT_FALSE(dialog->DetectButton()->isEnabled()); // proxy off
+    EXPECT_FALSE(dialog->ProxyServerEdit()->isEnabled());
+    EXPECT_FALSE(dialog->ProxyPortEdit()->isEnabled());
+    EXPECT_TRUE(dialog->HistoryMaxEdit()->isEnabled());
+    dialog->ProxyCheck()->click();
+    EXPECT_TRUE(dialog->DetectButton()->isEnabled());
+    EXPECT_TRUE(dialog->ProxyServerEdit()->isEnabled());
+    EXPECT_TRUE(dialog->ProxyPortEdit()->isEnabled());
+    dialog->HistoryCheck()->click();
+    EXPECT_FALSE(dialog->HistoryMaxEdit()->isEnabled());
+
+    Settings().SetInt("history", 0);
+    EXPECT_FALSE(Open()->HistoryMaxEdit()->isEnabled());
+}
+
+TEST_F(SettingsDialogTest, TrayBoxActsAtOnceAndCancelUndoesIt) {
+    auto dialog = Open();
+    dialog->TrayCheck()->click(); // off: the icon goes at once
+    EXPECT_EQ(tray, std::vector<bool>{false});
+    dialog->CancelButton()->click();
+    EXPECT_EQ(tray, (std::vector<bool>{false, true})); // the stored 1 brings it back
+    EXPECT_EQ(Settings().GetInt("droptotray", -1), 1);
+}
+
+TEST_F(SettingsDialogTest, DetectFillsTheProxyFieldsOrSaysNoneWasFound) {
+    QByteArray saved = qgetenv("http_proxy");
+    QByteArray savedUpper = qgetenv("HTTP_PROXY");
+    qunsetenv("HTTP_PROXY");
+    qputenv("http_proxy", "http://proxy.example:3128/");
+    auto dialog = Open();
+    dialog->ProxyCheck()->click();
+    dialog->DetectButton()->click();
+    EXPECT_EQ(dialog->ProxyServerEdit()->text(), "proxy.example");
+    EXPECT_EQ(dialog->ProxyPortEdit()->text(), "3128");
+    EXPECT_TRUE(dialog->ProxyCheck()->isChecked()); // detecting does not switch it
+
+    qunsetenv("http_proxy");
+    dialog->DetectButton()->click();
+    EXPECT_EQ(dialog->ProxyServerEdit()->text(), "proxy.example"); // left as it was
+    ASSERT_EQ(dialog->messages.size(), 2u);
+    EXPECT_EQ(dialog->messages[0], std::to_string(int(QMessageBox::Information)) +
+                                       "|Proxy server|server: proxy.example\nport: 3128");
+    EXPECT_EQ(dialog->messages[1],
+              std::to_string(int(QMessageBox::Warning)) + "|Not found|Proxy server not found");
+    if (!saved.isNull())
+        qputenv("http_proxy", saved);
+    if (!savedUpper.isNull())
+        qputenv("HTTP_PROXY", savedUpper);
+}
+
+TEST(ContinueDialogTest, EachButtonGivesItsAnswer) {
+    using A = DocumentUi::ContinueAnswer;
+    const std::pair<QPushButton* (ContinueDialog::*)() const, A> cases[] = {
+        {&ContinueDialog::ReloadButton, A::Reload},
+        {&ContinueDialog::ContinueButton, A::Continue},
+        {&ContinueDialog::CancelButton, A::Cancel},
+    };
+    for (auto [button, answer] : cases) {
+        ContinueDialog dialog;
+        QTimer::singleShot(0, &dialog, [&dialog, button = button] { (dialog.*button)()->click(); });
+        EXPECT_EQ(ContinueDialog::AnswerFor(dialog.exec()), answer);
+    }
+    ContinueDialog closed;
+    QTimer::singleShot(0, &closed, [&closed] { closed.reject(); }); // Escape
+    EXPECT_EQ(ContinueDialog::AnswerFor(closed.exec()), A::Cancel);
+}
+
+class PasswordFlow : public GuiFixture {};
+
+TEST_F(PasswordFlow, OkWithAnEmptyPasswordStoresTheUserAndARestart) {
+    WindowUi windowUi(*frame);
+    doc.SetUi(&windowUi);
+    AddFiles(1);
+    ASSERT_EQ(doc.State(0), ItemState::Running);
+    QString shownUrl;
+    bool hidden = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<PasswordDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->windowTitle(), "Enter Network Password");
+        shownUrl = dialog->AddressField()->text();
+        hidden = dialog->PasswordField()->echoMode() == QLineEdit::Password;
+        dialog->UserField()->setText("ann");
+        dialog->accept();
+    });
+    doc.OnCredentialsNeeded(&doc.Item(0));
+    EXPECT_EQ(shownUrl.toStdString(), Url(0));
+    EXPECT_TRUE(hidden);
+    EXPECT_EQ(doc.Item(0).Credentials(), "ann:");
+    EXPECT_EQ(doc.State(0), ItemState::Running); // waiting, then started again
+    EXPECT_EQ(doc.script.started.size(), 2u);
+    doc.SetUi(&ui);
+}
+
+TEST_F(PasswordFlow, CancelChangesNothing) {
+    WindowUi windowUi(*frame);
+    doc.SetUi(&windowUi);
+    AddFiles(1);
+    QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
+    doc.OnCredentialsNeeded(&doc.Item(0));
+    EXPECT_EQ(doc.Item(0).Credentials(), "");
+    EXPECT_EQ(doc.script.started.size(), 1u);
+    doc.SetUi(&ui);
+}

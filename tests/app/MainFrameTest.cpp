@@ -1,0 +1,295 @@
+// The main window: commands and their enabling, the keys really bound, the status-bar
+// prompts, placement, the idle hiding, the tray icon and the shut-down.
+#include "GuiFixture.h"
+
+#include "app/gui/CSystemTray.h"
+#include "app/gui/CToolBarEx.h"
+#include "app/gui/CommandTable.h"
+#include "app/gui/FlatToolButton.h"
+#include "app/gui/WindowUi.h"
+
+#include <QEnterEvent>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTest>
+
+using namespace vireo;
+using namespace vireo::test;
+
+namespace {
+constexpr int kStop = int(DocCommand::Stop), kStart = int(DocCommand::Start),
+              kDel = int(DocCommand::Delete), kCopy = int(DocCommand::Copy),
+              kPaste = int(DocCommand::Paste), kView = int(DocCommand::ViewSource),
+              kLog = int(DocCommand::Log), kHistory = int(DocCommand::History);
+
+class MainFrame : public GuiFixture {
+protected:
+    void SetUpSettings() override {
+        GuiFixture::SetUpSettings();
+        Settings().SetInt("log", 1);
+        Settings().SetInt("history", 0);
+    }
+    // Row 0 done, 1 running, 2 waiting, 3 stopped.
+    void FourStates() {
+        doc.script.results[Url(0)] = StartResult::Complete;
+        AddFiles(4);
+        List().SelectLine(3);
+        frame->RunCommand(kStop);
+        ASSERT_EQ(doc.States(), (std::vector<ItemState>{ItemState::Done, ItemState::Running,
+                                                        ItemState::Waiting, ItemState::Stopped}));
+    }
+    void ShowActive() {
+        frame->show();
+        frame->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    }
+    FlatToolButton* ButtonFor(int id) {
+        for (int i = 0; i < frame->ToolBar().ButtonCount(); ++i)
+            if (frame->ToolBar().Button(i)->defaultAction() == frame->Action(id))
+                return frame->ToolBar().Button(i);
+        return nullptr;
+    }
+};
+} // namespace
+
+TEST_F(MainFrame, CommandsFollowTheSelectedEntry) {
+    FourStates();
+    struct Case {
+        int selected;
+        std::vector<int> on, off;
+    };
+    const Case cases[] = {
+        {-1, {}, {kStop, kStart, kDel, kCopy, kView, kLog}},
+        {0, {kStart, kDel, kCopy, kView, kLog}, {kStop}}, // done
+        {1, {kStop, kDel, kCopy, kLog}, {kStart, kView}}, // running
+        {2, {kStop, kDel, kCopy}, {kStart, kView}},       // waiting
+        {3, {kStart, kDel, kView}, {kStop}},              // stopped
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.selected);
+        if (c.selected < 0)
+            List().selectionModel()->clearSelection();
+        else
+            List().SelectLine(c.selected);
+        frame->UpdateCommandStates();
+        for (int id : c.on) {
+            EXPECT_TRUE(frame->Action(id)->isEnabled()) << id;
+            if (FlatToolButton* b = ButtonFor(id))
+                EXPECT_TRUE(b->isEnabled()) << id;
+        }
+        for (int id : c.off) {
+            EXPECT_FALSE(frame->Action(id)->isEnabled()) << id;
+            if (FlatToolButton* b = ButtonFor(id))
+                EXPECT_FALSE(b->isEnabled()) << id;
+        }
+    }
+    // Enabled whatever is selected, or by a setting, or by the clipboard.
+    for (int id : {57600, 57601, 57603, 32891, 32835, 32836, 32842, 32779, 32838, 57664})
+        EXPECT_TRUE(frame->Action(id)->isEnabled()) << id;
+    EXPECT_FALSE(frame->Action(kHistory)->isEnabled()); // "history" is 0
+    EXPECT_FALSE(frame->Action(kPaste)->isEnabled());   // nothing on the clipboard
+    ui.clipboard = "http://h.x/new.zip";
+    frame->UpdateCommandStates();
+    EXPECT_TRUE(frame->Action(kPaste)->isEnabled());
+}
+
+TEST_F(MainFrame, ToolbarButtonsRunTheirCommands) {
+    AddFiles(2);
+    List().SelectLine(0);
+    frame->UpdateCommandStates();
+    ButtonFor(kStop)->click();
+    EXPECT_EQ(doc.State(0), ItemState::Stopped);
+    EXPECT_EQ(doc.State(1), ItemState::Running); // the freed slot went to the next
+    frame->UpdateCommandStates();
+    ButtonFor(kDel)->click();
+    EXPECT_EQ(doc.ItemCount(), 1);
+}
+
+TEST_F(MainFrame, OnlyTheBoundKeysRunCommands) {
+    FourStates();
+    ShowActive();
+    ui.clipboard = "http://h.x/pasted.zip";
+    frame->UpdateCommandStates();
+    struct Case {
+        int key;
+        Qt::KeyboardModifiers mods;
+        int select;
+        std::function<void()> check;
+    };
+    size_t dialogs = ui.activityInDialog.size();
+    const Case cases[] = {
+        {Qt::Key_C, Qt::ControlModifier, 1, [&] { EXPECT_EQ(*ui.clipboard, Url(1)); }},
+        {Qt::Key_Insert, Qt::ShiftModifier, 1,
+         [&] { EXPECT_EQ(doc.Item(doc.ItemCount() - 1).Url(), Url(1)); }},
+        {Qt::Key_Return, Qt::NoModifier, 0,
+         [&] { EXPECT_EQ(ui.shell.back(), doc.Item(0).TargetPath() + "|" + downDir + "/"); }},
+        // Ctrl+S and Ctrl+P stand beside Save, Start and Stop in the menus but are not bound.
+        {Qt::Key_S, Qt::ControlModifier, 3,
+         [&] {
+             EXPECT_EQ(ui.activityInDialog.size(), dialogs); // no save dialog
+             EXPECT_EQ(doc.State(3), ItemState::Stopped);    // not started
+         }},
+        {Qt::Key_P, Qt::ControlModifier, 2, [&] { EXPECT_EQ(doc.State(2), ItemState::Waiting); }},
+        {Qt::Key_Delete, Qt::NoModifier, 3, [&] { EXPECT_EQ(doc.ItemCount(), 4); }},
+        {Qt::Key_N, Qt::ControlModifier, -1, [&] { EXPECT_EQ(doc.ItemCount(), 0); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QKeySequence(c.key | c.mods).toString().toStdString());
+        if (c.select >= 0)
+            List().SelectLine(c.select);
+        frame->UpdateCommandStates();
+        QTest::keyClick(frame.get(), Qt::Key(c.key), c.mods);
+        c.check();
+    }
+}
+
+TEST_F(MainFrame, HoveringAButtonShowsItsPromptInTheStatusBar) {
+    ShowActive();
+    FlatToolButton* stop = ButtonFor(int(DocCommand::NewList));
+    EXPECT_EQ(stop->toolTip(), "new");
+    QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), stop->mapToGlobal(QPointF(2, 2)));
+    QApplication::sendEvent(stop, &enter);
+    EXPECT_EQ(frame->statusBar()->currentMessage(), "new list");
+    EXPECT_FALSE(frame->MessagePane()->isVisible());
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(stop, &leave);
+    EXPECT_EQ(frame->statusBar()->currentMessage(), "");
+    EXPECT_TRUE(frame->MessagePane()->isVisible());
+    EXPECT_EQ(frame->MessagePane()->text(), "Ready");
+}
+
+TEST(Placement, DefaultCoversTheMiddleOfTheScreen) {
+    EXPECT_EQ(CMainFrame::DefaultRect(QSize(1024, 768)), (Rect{128, 192, 896, 576}));
+    EXPECT_EQ(CMainFrame::DefaultRect(QSize(1366, 768)), (Rect{170, 192, 1195, 576}));
+}
+
+TEST_F(MainFrame, PlacementRoundTripsIncludingMaximized) {
+    // Nothing stored: the default rectangle of the screen.
+    QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+    Rect d = CMainFrame::DefaultRect(screen);
+    EXPECT_EQ(frame->geometry(), QRect(d.left, d.top, d.right - d.left, d.bottom - d.top));
+    EXPECT_FALSE(frame->StartsMaximized());
+
+    frame->setGeometry(40, 60, 500, 300);
+    frame->show();
+    frame->ShutDown();
+    EXPECT_EQ(Settings().GetString("mwndrect", ""), "40 60 540 360");
+    MakeFrame();
+    EXPECT_EQ(frame->geometry(), QRect(40, 60, 500, 300));
+
+    frame->ShowAtStart();
+    frame->showMaximized();
+    frame->ShutDown();
+    EXPECT_EQ(Settings().GetString("mwndrect", ""), "-1 -1 -1 -1");
+    MakeFrame();
+    EXPECT_TRUE(frame->StartsMaximized());
+    frame->ShowAtStart();
+    EXPECT_TRUE(frame->isMaximized());
+
+    Settings().SetString("mwndrect", "garbage");
+    MakeFrame();
+    EXPECT_EQ(frame->geometry(), QRect(d.left, d.top, d.right - d.left, d.bottom - d.top));
+}
+
+TEST_F(MainFrame, ShutDownSavesBarsListAndPlacement) {
+    Settings().SetInt("keeplist", 1);
+    AddFiles(2);
+    frame->RunCommand(command_id::ToggleStatusBar); // hide it, to see it remembered
+    frame->ShutDown();
+    QSettings store(Settings().FilePath(), QSettings::IniFormat);
+    EXPECT_FALSE(store.value("barstate/state").toByteArray().isEmpty());
+    EXPECT_FALSE(store.value("barstate/statusbar").toBool());
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(doc.LastListPath())));
+    EXPECT_FALSE(Settings().GetString("mwndrect", "").empty());
+    MakeFrame();
+    EXPECT_TRUE(frame->statusBar()->isHidden());
+    EXPECT_FALSE(frame->Action(command_id::ToggleStatusBar)->isChecked());
+}
+
+TEST_F(MainFrame, IdleWindowHidesOnceAfterTheIdleTime) {
+    Settings().SetInt("minimize", 1);
+    Settings().SetInt("idletime", 2);
+    Settings().SetInt("droptotray", 1);
+    auto seconds = [&](int n) {
+        for (int i = 0; i < 5 * n; ++i)
+            doc.OnTick();
+    };
+    frame->OnActivate(true, false);
+    EXPECT_EQ(doc.ActivityCounter(), 1);
+    EXPECT_EQ(doc.IdleCountdown(), 2);
+    seconds(5);
+    EXPECT_TRUE(ui.windows.empty()); // active: no countdown
+    frame->OnActivate(false, false);
+    EXPECT_EQ(doc.ActivityCounter(), 0);
+    seconds(2);
+    EXPECT_TRUE(ui.windows.empty());
+    seconds(1);
+    EXPECT_EQ(ui.windows, (std::vector<std::string>{"hide", "tools-"}));
+    seconds(10);
+    EXPECT_EQ(ui.windows.size(), 2u); // once
+    frame->OnActivate(true, false);   // activating again re-arms it
+    frame->OnActivate(false, false);
+    seconds(3);
+    EXPECT_EQ(ui.windows.size(), 4u);
+
+    // Minimized and left: hidden at once, and the countdown stops.
+    frame->OnActivate(false, true);
+    EXPECT_EQ(doc.ActivityCounter(), -1);
+    EXPECT_EQ(ui.windows.size(), 6u);
+}
+
+TEST_F(MainFrame, HidingWithoutATrayIconMinimizesInstead) {
+    WindowUi windowUi(*frame);
+    doc.SetUi(&windowUi);
+    frame->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame.get()));
+    ASSERT_FALSE(frame->Tray().IsShown());
+    windowUi.HideMainWindow();
+    EXPECT_TRUE(frame->isVisible()); // still to be found in the task bar
+    EXPECT_TRUE(frame->isMinimized());
+
+    frame->ShowTrayIcon(true);
+    ASSERT_TRUE(frame->Tray().IsShown());
+    windowUi.ActivateMainWindow();
+    EXPECT_FALSE(frame->isMinimized());
+    windowUi.HideMainWindow();
+    EXPECT_FALSE(frame->isVisible());
+    // "Activate" from the tray brings it back.
+    frame->Tray().HandleTrayMouse(CSystemTray::kMenuId, TrayBackend::Click::Left);
+    EXPECT_TRUE(frame->isVisible());
+    doc.SetUi(&ui);
+}
+
+class MainFrameWithTray : public MainFrame {
+protected:
+    void SetUpSettings() override {
+        MainFrame::SetUpSettings();
+        Settings().SetInt("droptotray", 1);
+    }
+};
+
+TEST_F(MainFrameWithTray, TrayIconIsShownAtStartAndAnimatesWhileEntriesRun) {
+    EXPECT_TRUE(frame->Tray().IsShown());
+    EXPECT_EQ(tray.calls, std::vector<std::string>{"add"});
+    // Its menu's Paste follows the clipboard like the window's.
+    QMenu* menu = frame->Tray().Menu();
+    Q_EMIT menu->aboutToShow();
+    EXPECT_FALSE(menu->actions()[0]->isEnabled());
+    ui.clipboard = "http://h.x/a.zip";
+    Q_EMIT menu->aboutToShow();
+    EXPECT_TRUE(menu->actions()[0]->isEnabled());
+    WindowUi windowUi(*frame);
+    doc.SetUi(&windowUi);
+    AddFiles(1);
+    doc.OnTick();
+    EXPECT_TRUE(frame->Tray().IsCycling());
+    List().SelectLine(0);
+    frame->RunCommand(kStop);
+    doc.OnTick();
+    EXPECT_FALSE(frame->Tray().IsCycling());
+    EXPECT_EQ(frame->Tray().IconNumber(), 185);
+    doc.SetUi(&ui);
+}
