@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -36,7 +37,14 @@ int main(int argc, char** argv) {
     case vireo::ParsedArgs::Run:
         break;
     }
-    if (UseTerminal(parsed.options))
-        return vireo::RunHeadless(parsed.options, argc, argv);
-    return vireo::RunGui(parsed.options, argc, argv);
+    int status = UseTerminal(parsed.options) ? vireo::RunHeadless(parsed.options, argc, argv)
+                                             : vireo::RunGui(parsed.options, argc, argv);
+    // Everything the program owns is saved and closed by now. A host-name lookup that was
+    // abandoned may still be running in the network library's thread pool, and that pool
+    // does not survive the teardown of static objects; so leave without it.
+    std::cout.flush();
+    std::cerr.flush();
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(status);
 }
