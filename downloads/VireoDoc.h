@@ -131,8 +131,8 @@ public:
     void RestoreLastList();
 
 protected:
-    // A finished page marked "link to page" arrives here with its contents. Harvesting its
-    // links is not built yet: until then such a page adds nothing.
+    // A finished page marked "link to page" arrives here with its contents; its links that
+    // pass the filter of the settings are queued.
     virtual void HarvestLinks(const ByteBuffer& page, const std::string& url);
     // Gives an entry's target file the incomplete stamp, so the next start resumes it
     // instead of taking it as finished.

@@ -157,3 +157,45 @@ TEST_F(DocEvents, ARequestForADeletedItemIsDropped) {
     RunQueuedCalls();
     EXPECT_TRUE(ui.credentialUrls.empty());
 }
+
+TEST_F(DocEvents, AFinishedPageQueuesTheLinksThatPassTheFilter) {
+    const std::string page = "<a href=\"a.zip\"><a href=\"sub/\"><a href=\"b.htm\">"
+                             "<a href=\"notes\"><a href=\"ftp://o.y/c.ZIP\"><a href=\"x:\">";
+    struct Case {
+        int filter;
+        const char* list; // "passonly" for mode 3, else "except"
+        std::vector<std::string> queued;
+    } cases[] = {
+        {3, "*.zip", {"http://h.x/d/a.zip", "ftp://o.y/c.ZIP"}},
+        // Addresses without an extension are named "index%d.htm", so they count as htm.
+        {1,
+         "*.zip;*.txt",
+         {"http://h.x/d/sub/", "http://h.x/d/b.htm", "http://h.x/d/notes", "http://h.x/d/x:"}},
+        {1, "*.htm", {"http://h.x/d/a.zip", "ftp://o.y/c.ZIP"}},
+        {0,
+         "*.zip",
+         {"http://h.x/d/a.zip", "http://h.x/d/sub/", "http://h.x/d/b.htm", "http://h.x/d/notes",
+          "ftp://o.y/c.ZIP", "http://h.x/d/x:"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.filter);
+        FakeDocument d(&view);
+        d.SetUi(&ui);
+        d.harvestLinks = true;
+        d.RecountSlots();
+        Settings().SetInt("filter", c.filter);
+        Settings().SetString(c.filter == 3 ? "passonly" : "except", c.list);
+        ASSERT_TRUE(d.AddUrl("http://h.x/d/page.htm", false));
+        d.Row(0).linkToPage = 1;
+        WriteFile(d.Item(0).TargetPath(), page);
+        d.Fake(0).Finish();
+        std::vector<std::string> urls;
+        for (int i = 1; i < d.ItemCount(); ++i)
+            urls.push_back(d.Item(i).Url());
+        EXPECT_EQ(urls, c.queued);
+        EXPECT_TRUE(ui.messages.empty()); // skipped links are not reported
+        // Queued links wait their turn like any other entry.
+        EXPECT_EQ(d.States()[1], R);
+        EXPECT_EQ(d.States().back(), c.queued.size() > 2 ? W : R);
+    }
+}

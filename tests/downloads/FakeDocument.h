@@ -118,6 +118,7 @@ public:
     using CVireoDoc::CVireoDoc;
     StartScript script;
     std::vector<std::pair<std::string, std::string>> harvested; // url, page
+    bool harvestLinks = false; // also queue the page's links as the document does
 
     std::unique_ptr<DownloadItem> CreateItem(const std::string& url,
                                              const std::string& path) override {
@@ -134,6 +135,8 @@ public:
 protected:
     void HarvestLinks(const ByteBuffer& page, const std::string& url) override {
         harvested.emplace_back(url, page.ToString());
+        if (harvestLinks)
+            CVireoDoc::HarvestLinks(page, url);
     }
 };
 
