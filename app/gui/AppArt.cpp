@@ -84,6 +84,12 @@ QIcon NumberedIcon(int number) {
             icon.addPixmap(QPixmap::fromImage(ToolbarImage(kSettingsIcon, dpr)));
         return icon;
     }
+    if (number == kLinkPageIcon || number == kSingleLinkIcon) {
+        QIcon icon;
+        for (qreal dpr : {1.0, 2.0})
+            icon.addPixmap(LinkIcon(number, dpr));
+        return icon;
+    }
     return QIcon();
 }
 

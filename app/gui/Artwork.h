@@ -17,14 +17,19 @@ inline constexpr int kTrayStill = 185;
 inline constexpr int kTrayFirstFrame = 190;
 inline constexpr int kTrayLastFrame = 193;
 inline constexpr int kSettingsIcon = 200;
+// The insert-link dialog: a page whose links are fetched, and a single file.
+inline constexpr int kLinkPageIcon = 195;
+inline constexpr int kSingleLinkIcon = 196;
 
 // Row image index (0..30) of the download list, on a transparent background.
 QPixmap StateImage(int index, qreal dpr);
 // The colour image of a toolbar button for a command id; a null image for unknown ids.
 QImage ToolbarImage(int commandId, qreal dpr);
-// The icons by number: the still tray icon, the busy frames, the settings icon. A null
-// icon for numbers that have none.
+// The icons by number: the still tray icon, the busy frames, the settings icon, the two
+// icons of the insert-link dialog. A null icon for numbers that have none.
 QIcon NumberedIcon(int number);
+// The insert-link dialog's icons, 32x32 in logical pixels.
+QPixmap LinkIcon(int number, qreal dpr);
 // The application icon, in every size a desktop asks for.
 QIcon AppIcon();
 // One size of the application icon, for installing it.

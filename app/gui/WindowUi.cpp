@@ -4,6 +4,7 @@
 #include "app/gui/CMainFrame.h"
 #include "app/gui/CSystemTray.h"
 #include "app/gui/ContinueDialog.h"
+#include "app/gui/InsertLinkDialog.h"
 #include "app/gui/PasswordDialog.h"
 #include "app/gui/SettingsDialog.h"
 #include "app/gui/TextEditorLauncher.h"
@@ -76,10 +77,10 @@ DocumentUi::CredentialsAnswer WindowUi::AskCredentials(const std::string& url, C
 }
 
 std::optional<DocumentUi::InsertLinkAnswer> WindowUi::AskInsertLink() {
-    QMessageBox::information(&m_frame, "Insert link",
-                             "The insert-link dialog is not available yet.\n"
-                             "Paste an address (Ctrl+V) or drop it on the list.");
-    return std::nullopt;
+    InsertLinkDialog dialog(&m_frame);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return InsertLinkAnswer{dialog.Url().toStdString(), dialog.LinkToPage()};
 }
 
 void WindowUi::ShowSettingsDialog() {
