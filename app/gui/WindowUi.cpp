@@ -4,9 +4,12 @@
 #include "app/gui/CMainFrame.h"
 #include "app/gui/CSystemTray.h"
 #include "app/gui/ContinueDialog.h"
+#include "app/gui/LogWindow.h"
 #include "app/gui/PasswordDialog.h"
 #include "app/gui/SettingsDialog.h"
 #include "app/gui/TextEditorLauncher.h"
+#include "downloads/DownloadItem.h"
+#include "log/TransferLog.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -191,16 +194,25 @@ void WindowUi::MinimizeMainWindow() {
         m_frame.showMinimized();
 }
 
-void WindowUi::ShowToolWindows(bool) {
-    // The log and history windows do not exist yet, so there is nothing to show or hide.
+LogWindow* WindowUi::CurrentLogWindow() const {
+    return m_logWindow;
+}
+
+void WindowUi::ShowToolWindows(bool show) {
+    if (m_logWindow && m_logWindow->Log())
+        m_logWindow->FollowMainWindow(show);
 }
 
 void WindowUi::CloseLogWindows() {
-    // No log window can be open yet.
+    // The log closes its window at once; a window already closing has let go of its log.
+    if (m_logWindow && m_logWindow->Log())
+        m_logWindow->Log()->CloseWindow();
 }
 
-void WindowUi::OpenLogWindow(DownloadItem&) {
-    QMessageBox::information(&m_frame, "Log", "The log window is not available yet.");
+void WindowUi::OpenLogWindow(DownloadItem& item) {
+    CloseLogWindows();
+    QString name = QFileInfo(Q(item.TargetPath())).fileName();
+    m_logWindow = new LogWindow(item.Log(), name, &m_frame.Doc());
 }
 
 void WindowUi::OpenHistoryWindow() {

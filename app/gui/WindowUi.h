@@ -6,10 +6,12 @@
 #include "downloads/DocumentUi.h"
 
 #include <QObject>
+#include <QPointer>
 
 namespace vireo {
 
 class CMainFrame;
+class LogWindow;
 
 class WindowUi : public QObject, public DocumentUi {
     Q_OBJECT
@@ -46,12 +48,16 @@ public:
     void OpenLogWindow(DownloadItem& item) override;
     void OpenHistoryWindow() override;
 
+    // The open log and history windows, if any.
+    LogWindow* CurrentLogWindow() const;
+
     // "Label(*.a)|*.a|Other (*.*)|*.*||" as a file dialog's filter.
     static QString FileDialogFilter(const std::string& filter);
 
 private:
     CMainFrame& m_frame;
     bool m_clipboardHasText = false;
+    QPointer<LogWindow> m_logWindow;
 };
 
 } // namespace vireo
