@@ -4,11 +4,13 @@
 #include "app/gui/CMainFrame.h"
 #include "app/gui/CSystemTray.h"
 #include "app/gui/ContinueDialog.h"
+#include "app/gui/HistoryWindow.h"
 #include "app/gui/LogWindow.h"
 #include "app/gui/PasswordDialog.h"
 #include "app/gui/SettingsDialog.h"
 #include "app/gui/TextEditorLauncher.h"
 #include "downloads/DownloadItem.h"
+#include "history/HistoryStore.h"
 #include "log/TransferLog.h"
 
 #include <QApplication>
@@ -198,9 +200,15 @@ LogWindow* WindowUi::CurrentLogWindow() const {
     return m_logWindow;
 }
 
+HistoryWindow* WindowUi::CurrentHistoryWindow() const {
+    return m_historyWindow;
+}
+
 void WindowUi::ShowToolWindows(bool show) {
     if (m_logWindow && m_logWindow->Log())
         m_logWindow->FollowMainWindow(show);
+    if (m_historyWindow && m_historyWindow->Store())
+        m_historyWindow->FollowMainWindow(show);
 }
 
 void WindowUi::CloseLogWindows() {
@@ -216,7 +224,10 @@ void WindowUi::OpenLogWindow(DownloadItem& item) {
 }
 
 void WindowUi::OpenHistoryWindow() {
-    QMessageBox::information(&m_frame, "History", "The history window is not available yet.");
+    // A new window reads the file afresh; the old one goes first.
+    if (m_historyWindow && m_historyWindow->Store())
+        m_historyWindow->Store()->CloseWindow();
+    m_historyWindow = new HistoryWindow(History(), &m_frame.Doc());
 }
 
 } // namespace vireo

@@ -11,6 +11,7 @@
 namespace vireo {
 
 class CMainFrame;
+class HistoryWindow;
 class LogWindow;
 
 class WindowUi : public QObject, public DocumentUi {
@@ -50,6 +51,7 @@ public:
 
     // The open log and history windows, if any.
     LogWindow* CurrentLogWindow() const;
+    HistoryWindow* CurrentHistoryWindow() const;
 
     // "Label(*.a)|*.a|Other (*.*)|*.*||" as a file dialog's filter.
     static QString FileDialogFilter(const std::string& filter);
@@ -58,6 +60,7 @@ private:
     CMainFrame& m_frame;
     bool m_clipboardHasText = false;
     QPointer<LogWindow> m_logWindow;
+    QPointer<HistoryWindow> m_historyWindow;
 };
 
 } // namespace vireo
