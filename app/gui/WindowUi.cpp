@@ -223,6 +223,12 @@ void WindowUi::OpenLogWindow(DownloadItem& item) {
     m_logWindow = new LogWindow(item.Log(), name, &m_frame.Doc());
 }
 
+void WindowUi::CloseToolWindows() {
+    CloseLogWindows();
+    if (m_historyWindow && m_historyWindow->Store())
+        m_historyWindow->Store()->CloseWindow();
+}
+
 void WindowUi::OpenHistoryWindow() {
     // A new window reads the file afresh; the old one goes first.
     if (m_historyWindow && m_historyWindow->Store())

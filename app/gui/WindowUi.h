@@ -49,6 +49,8 @@ public:
     void OpenLogWindow(DownloadItem& item) override;
     void OpenHistoryWindow() override;
 
+    // Closes the log and history windows, storing their placements (at exit).
+    void CloseToolWindows();
     // The open log and history windows, if any.
     LogWindow* CurrentLogWindow() const;
     HistoryWindow* CurrentHistoryWindow() const;

@@ -3,6 +3,7 @@
 #include "GuiFixture.h"
 
 #include "app/gui/HistoryWindow.h"
+#include "app/gui/LogWindow.h"
 #include "app/gui/WindowUi.h"
 #include "app/gui/sListView.h"
 #include "downloads/DocCommand.h"
@@ -122,6 +123,16 @@ TEST_F(HistoryWindowTest, AReopenedWindowReadsTheFileAfresh) {
     ASSERT_FALSE(window.isNull());
     EXPECT_EQ(Rows(), (std::vector<std::string>{"1|12.08.1998|b.zip|ftp://h.x/b.zip",
                                                 "1|12.08.1998|c.txt|http://h.x/c.txt"}));
+    // At exit both kinds of window go, and their placements are stored.
+    AddFiles(1);
+    ui.OpenLogWindow(doc.Item(0));
+    QPointer<LogWindow> log = ui.CurrentLogWindow();
+    Settings().SetRect("historyrect", Rect{});
+    ui.CloseToolWindows();
+    EXPECT_TRUE(window.isNull());
+    EXPECT_TRUE(log.isNull());
+    EXPECT_EQ(History().Window(), nullptr);
+    EXPECT_NE(Settings().GetRect("historyrect", Rect{}), Rect{});
 }
 
 TEST_F(HistoryWindowTest, SaveWritesEveryAddressWithCrLfAndNothingAfter) {
