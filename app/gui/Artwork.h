@@ -21,6 +21,21 @@ inline constexpr int kSettingsIcon = 200;
 inline constexpr int kLinkPageIcon = 195;
 inline constexpr int kSingleLinkIcon = 196;
 
+// Commands of the log and history windows that have toolbar images.
+inline constexpr int kLogSave = 32840;
+inline constexpr int kLogAbout = 32843;
+inline constexpr int kLogClear = 32859; // also the history window's Clear
+inline constexpr int kLogSend = 32861;
+inline constexpr int kHistorySave = 32857;
+inline constexpr int kHistoryAbout = 32860;
+
+// Row images of the log window: 0 plain line, 1 error, 2 notice, 3 sent, 4 received,
+// 5 data phase.
+inline constexpr int kLogImageCount = 6;
+QPixmap LogKindImage(int index, qreal dpr);
+// Row images of the history window (the rows use 1, a downloaded file).
+QPixmap HistoryImage(int index, qreal dpr);
+
 // Row image index (0..30) of the download list, on a transparent background.
 QPixmap StateImage(int index, qreal dpr);
 // The colour image of a toolbar button for a command id; a null image for unknown ids.

@@ -80,6 +80,7 @@ int RunGui(const HeadlessOptions& options, int argc, char** argv) {
 
     int status = app.exec();
     frame.ShutDown(); // when the event loop ended some other way
+    ui.CloseToolWindows();
     doc.SetUi(nullptr);
     doc.SetView(nullptr);
     return status;

@@ -167,6 +167,29 @@ void About(QPainter& p) {
     p.drawEllipse(QRectF(7, 3.8, 2, 2));
     p.drawRoundedRect(QRectF(7, 6.8, 2, 5.6), 0.8, 0.8);
 }
+// A diskette: the shutter at the top, the label below.
+void Save(QPainter& p) {
+    p.setPen(Outline());
+    p.setBrush(kShadow);
+    p.drawRect(QRectF(2.5, 2.5, 11, 11));
+    p.setBrush(kSilver);
+    p.drawRect(QRectF(5.5, 2.5, 5, 4));
+    p.setBrush(kPaper);
+    p.drawRect(QRectF(4.5, 8.5, 7, 5));
+}
+
+// An envelope.
+void Send(QPainter& p) {
+    p.setPen(Outline());
+    p.setBrush(kPaper);
+    p.drawRect(QRectF(1.5, 4.5, 13, 8));
+    QPainterPath flap;
+    flap.moveTo(1.5, 4.5);
+    flap.lineTo(8, 9.5);
+    flap.lineTo(14.5, 4.5);
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(flap);
+}
 } // namespace
 
 QImage ToolbarImage(int commandId, qreal dpr) {
@@ -201,7 +224,19 @@ QImage ToolbarImage(int commandId, qreal dpr) {
         draw = Settings;
         break;
     case kAboutId:
+    case kLogAbout:
+    case kHistoryAbout:
         draw = About;
+        break;
+    case kLogSave:
+    case kHistorySave:
+        draw = Save;
+        break;
+    case kLogClear:
+        draw = Delete;
+        break;
+    case kLogSend:
+        draw = Send;
         break;
     default:
         return QImage();

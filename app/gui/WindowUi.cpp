@@ -4,10 +4,15 @@
 #include "app/gui/CMainFrame.h"
 #include "app/gui/CSystemTray.h"
 #include "app/gui/ContinueDialog.h"
+#include "app/gui/HistoryWindow.h"
 #include "app/gui/InsertLinkDialog.h"
+#include "app/gui/LogWindow.h"
 #include "app/gui/PasswordDialog.h"
 #include "app/gui/SettingsDialog.h"
 #include "app/gui/TextEditorLauncher.h"
+#include "downloads/DownloadItem.h"
+#include "history/HistoryStore.h"
+#include "log/TransferLog.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -192,20 +197,44 @@ void WindowUi::MinimizeMainWindow() {
         m_frame.showMinimized();
 }
 
-void WindowUi::ShowToolWindows(bool) {
-    // The log and history windows do not exist yet, so there is nothing to show or hide.
+LogWindow* WindowUi::CurrentLogWindow() const {
+    return m_logWindow;
+}
+
+HistoryWindow* WindowUi::CurrentHistoryWindow() const {
+    return m_historyWindow;
+}
+
+void WindowUi::ShowToolWindows(bool show) {
+    if (m_logWindow && m_logWindow->Log())
+        m_logWindow->FollowMainWindow(show);
+    if (m_historyWindow && m_historyWindow->Store())
+        m_historyWindow->FollowMainWindow(show);
 }
 
 void WindowUi::CloseLogWindows() {
-    // No log window can be open yet.
+    // The log closes its window at once; a window already closing has let go of its log.
+    if (m_logWindow && m_logWindow->Log())
+        m_logWindow->Log()->CloseWindow();
 }
 
-void WindowUi::OpenLogWindow(DownloadItem&) {
-    QMessageBox::information(&m_frame, "Log", "The log window is not available yet.");
+void WindowUi::OpenLogWindow(DownloadItem& item) {
+    CloseLogWindows();
+    QString name = QFileInfo(Q(item.TargetPath())).fileName();
+    m_logWindow = new LogWindow(item.Log(), name, &m_frame.Doc());
+}
+
+void WindowUi::CloseToolWindows() {
+    CloseLogWindows();
+    if (m_historyWindow && m_historyWindow->Store())
+        m_historyWindow->Store()->CloseWindow();
 }
 
 void WindowUi::OpenHistoryWindow() {
-    QMessageBox::information(&m_frame, "History", "The history window is not available yet.");
+    // A new window reads the file afresh; the old one goes first.
+    if (m_historyWindow && m_historyWindow->Store())
+        m_historyWindow->Store()->CloseWindow();
+    m_historyWindow = new HistoryWindow(History(), &m_frame.Doc());
 }
 
 } // namespace vireo

@@ -6,10 +6,13 @@
 #include "downloads/DocumentUi.h"
 
 #include <QObject>
+#include <QPointer>
 
 namespace vireo {
 
 class CMainFrame;
+class HistoryWindow;
+class LogWindow;
 
 class WindowUi : public QObject, public DocumentUi {
     Q_OBJECT
@@ -46,12 +49,20 @@ public:
     void OpenLogWindow(DownloadItem& item) override;
     void OpenHistoryWindow() override;
 
+    // Closes the log and history windows, storing their placements (at exit).
+    void CloseToolWindows();
+    // The open log and history windows, if any.
+    LogWindow* CurrentLogWindow() const;
+    HistoryWindow* CurrentHistoryWindow() const;
+
     // "Label(*.a)|*.a|Other (*.*)|*.*||" as a file dialog's filter.
     static QString FileDialogFilter(const std::string& filter);
 
 private:
     CMainFrame& m_frame;
     bool m_clipboardHasText = false;
+    QPointer<LogWindow> m_logWindow;
+    QPointer<HistoryWindow> m_historyWindow;
 };
 
 } // namespace vireo

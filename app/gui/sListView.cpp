@@ -1,7 +1,9 @@
 #include "app/gui/sListView.h"
 
+#include <QDrag>
 #include <QEvent>
 #include <QHeaderView>
+#include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
 
@@ -99,6 +101,18 @@ void sListView::Select(int row) {
     QModelIndex index = m_model.index(row, 0);
     selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
                                                  QItemSelectionModel::Rows);
+}
+
+void sListView::startDrag(Qt::DropActions) {
+    QMimeData* data = m_dragData ? m_dragData() : nullptr;
+    if (!data)
+        return;
+    auto* drag = new QDrag(this);
+    drag->setMimeData(data);
+    int row = SelectedIndex();
+    if (row >= 0)
+        drag->setPixmap(Image(m_model.Image(row)));
+    drag->exec(Qt::CopyAction); // a copy only: the row stays where it is
 }
 
 int sListView::RowAt(const QPoint& viewportPos) const {

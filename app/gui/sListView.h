@@ -6,6 +6,8 @@
 #include "app/gui/ListTableModel.h"
 
 #include <QPixmap>
+
+class QMimeData;
 #include <QTreeView>
 
 #include <functional>
@@ -34,6 +36,11 @@ public:
     using ImageSource = std::function<QPixmap(int image, qreal dpr)>;
     void SetImageSource(ImageSource source);
 
+    // What a drag out of the list carries; no drag starts while this is unset or gives
+    // nothing.
+    using DragData = std::function<QMimeData*()>;
+    void SetDragData(DragData source) { m_dragData = std::move(source); }
+
     ListTableModel& Model() { return m_model; }
     const ListTableModel& Model() const { return m_model; }
     // Lets the view see rows appended since control last returned to the event loop.
@@ -60,12 +67,14 @@ protected:
     void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
                      const QList<int>& roles = QList<int>()) override;
     void changeEvent(QEvent* event) override;
+    void startDrag(Qt::DropActions supportedActions) override;
 
 private:
     void UpdateRowHeight();
 
     ListTableModel m_model;
     ImageSource m_imageSource;
+    DragData m_dragData;
     mutable std::vector<QPixmap> m_images;
     mutable qreal m_imagesDpr = 0;
     int m_rowHeight = 18;
