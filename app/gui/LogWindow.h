@@ -42,6 +42,7 @@ public:
     void SaveTo(const std::string& path); // copies the log there
     void ClearList();                     // deletes the log file and every row
     void ShowAbout();
+    void SendReport(); // asks for the description, then sends the report with the log
 
     // The row image of a record kind: E 1, ! 2, O 3, I 4, R 5, anything else 0.
     static int KindImage(char kind);
