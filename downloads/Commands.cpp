@@ -171,8 +171,9 @@ void CVireoDoc::StartSelected() {
 }
 
 void CVireoDoc::MarkTargetIncomplete(DownloadItem& item) {
-    // A file system without user attributes takes every file as incomplete anyway.
-    TargetFile::Stamp(item.TargetPath(), false);
+    // Only a file of Vireo's own: stamping another would claim it.
+    if (TargetFile::IsOwn(item.TargetPath()))
+        TargetFile::Stamp(item.TargetPath(), false);
 }
 
 void CVireoDoc::DeleteEntry(int index) {

@@ -94,6 +94,10 @@ public:
     bool ReadFileAt(int64_t position, char* data, size_t count) override {
         return m_file.ReadAt(position, data, count);
     }
+    FileValidators StoredValidators() override { return m_file.Validators(); }
+    void StoreValidators(const FileValidators& validators) override {
+        m_file.SetValidators(validators);
+    }
     void FinishItem() override;
     int FailItem(int code) override;
     void Notify(int code, int arg = 0, std::vector<std::string> urls = {}) override;
@@ -113,6 +117,9 @@ protected:
     // file was found and the item completed without a transfer.
     bool OpenTarget(bool resume, bool* finished);
     void DeleteJob();
+    // Closes the target file; one that this start created and that never received a byte
+    // is removed, so a failure leaves nothing behind.
+    void CloseTarget();
     std::string HostOf(const std::string& url) const;
 
     std::string m_url;
@@ -121,6 +128,7 @@ protected:
     std::string m_credentialsHost; // the server the credentials belong to
     ItemOwner* m_owner;
     TargetFile m_file;
+    bool m_createdFile = false; // this start created the open target file
     std::unique_ptr<TransferLog> m_log;
     int m_restarts = 0;
     std::unique_ptr<TransferJob> m_job;

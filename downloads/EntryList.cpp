@@ -3,6 +3,7 @@
 #include "downloads/VireoDoc.h"
 #include "engine/DisplayText.h"
 #include "engine/FileNames.h"
+#include "engine/TargetFile.h"
 #include "engine/TransferJob.h"
 #include "engine/UrlParts.h"
 #include "settings/SettingsStore.h"
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <sys/stat.h>
 
 namespace vireo {
 
@@ -38,11 +40,18 @@ std::string CVireoDoc::TargetPath(const std::string& address) {
     bool indexName = kind == UrlHttp &&
                      (address.empty() || address.back() == '/' || UrlExtension(address).empty());
     if (indexName) {
+        // A name already in the folder is skipped, never replaced: it may be a page saved
+        // earlier or a file that is not Vireo's at all.
         int n = settings.GetInt(keys::IndexNum);
-        if (n < 0 || n > kLastIndexName)
-            n = 0;
-        settings.SetInt(keys::IndexNum, n + 1);
-        name = "index" + std::to_string(n) + ".htm";
+        for (int tries = 0; tries <= kLastIndexName; ++tries) {
+            if (n < 0 || n > kLastIndexName)
+                n = 0;
+            name = "index" + std::to_string(n++) + ".htm";
+            struct stat st {};
+            if (::lstat((dir + "/" + name).c_str(), &st) != 0)
+                break;
+        }
+        settings.SetInt(keys::IndexNum, n);
     } else {
         name = SanitizeFileName(AfterLastSlash(address));
         if (name.empty() || name == ".")
@@ -55,10 +64,7 @@ std::string CVireoDoc::TargetPath(const std::string& address) {
             }
         }
     }
-    std::string path = dir + "/" + name;
-    if (indexName)
-        std::remove(path.c_str()); // a page saved earlier under this name is replaced
-    return path;
+    return dir + "/" + name;
 }
 
 bool CVireoDoc::AddUrl(const std::string& address, bool filtered) {
@@ -71,7 +77,7 @@ bool CVireoDoc::AddUrl(const std::string& address, bool filtered) {
         if (!m_filter.Passes(dot == std::string::npos ? name : name.substr(dot + 1)))
             return false;
     }
-    while (PathInUse(path))
+    while (PathInUse(path) || TargetFile::IsForeign(path))
         path = DirectoryOf(path) + NextNumberedName(AfterLastSlash(path));
 
     std::unique_ptr<DownloadItem> item = CreateItem(address, path);
@@ -218,8 +224,9 @@ std::string CVireoDoc::StartPath(const DownloadItem& item, const std::string& pa
                 return true;
         return false;
     };
+    // Nor does a transfer write a file that Vireo did not make.
     std::string result = path;
-    while (busy(result))
+    while (busy(result) || TargetFile::IsForeign(result))
         result = DirectoryOf(result) + NextNumberedName(AfterLastSlash(result));
     return result;
 }

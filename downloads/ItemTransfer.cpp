@@ -3,6 +3,7 @@
 #include "common/AsciiCase.h"
 #include "downloads/DownloadItem.h"
 #include "downloads/JobFactory.h"
+#include "engine/FileNames.h"
 #include "engine/TransferJob.h"
 #include "engine/UrlParts.h"
 #include "history/HistoryStore.h"
@@ -15,6 +16,8 @@ namespace vireo {
 namespace {
 // Below this many free bytes the disk counts as full.
 constexpr uint64_t kMinFreeSpace = 200000;
+// Numbered names tried past files that are not Vireo's before the start gives up.
+constexpr int kMaxNameTries = 10000;
 } // namespace
 
 TransferLog& DownloadItem::Log() {
@@ -57,9 +60,17 @@ void DownloadItem::DeleteJob() {
     job.reset();
 }
 
+void DownloadItem::CloseTarget() {
+    bool empty = m_file.IsOpen() && m_createdFile && m_file.Length() == 0 && !HasFlag(IF_RECEIVED);
+    m_file.Close();
+    m_createdFile = false;
+    if (empty && TargetFile::IsOwn(m_targetPath))
+        std::remove(m_targetPath.c_str());
+}
+
 bool DownloadItem::StartItem(const std::string& url, const std::string& fileName, bool resume) {
     DeleteJob();
-    m_file.Close();
+    CloseTarget();
     m_flags = 0;
     m_received = 0;
     m_size = 0;
@@ -92,7 +103,7 @@ bool DownloadItem::RestartItem(const std::string& url) {
     m_received = 0;
     m_size = 0;
     if (++m_restarts > kMaxRestarts) {
-        m_file.Close();
+        CloseTarget();
         FailItem(ErrTooManyRedirects);
         return false;
     }
@@ -100,8 +111,9 @@ bool DownloadItem::RestartItem(const std::string& url) {
     m_url = url;
     bool named = HasFlag(IF_NO_NAME);
     if (named) {
-        m_file.Close();
-        std::remove(oldPath.c_str());
+        // The answer that sent us on wrote nothing: a file this start made goes, while a
+        // partial file of an earlier run stays for its own resume.
+        CloseTarget();
         History().Remove(oldPath);
     }
     if (!CreateJob())
@@ -122,7 +134,7 @@ bool DownloadItem::RestartItem(const std::string& url) {
 
 void DownloadItem::StopTransfer() {
     DeleteJob();
-    m_file.Close();
+    CloseTarget();
 }
 
 bool DownloadItem::CreateJob() {
@@ -157,14 +169,30 @@ bool DownloadItem::CreateJob() {
 
 bool DownloadItem::OpenTarget(bool resume, bool* finished) {
     *finished = false;
-    m_file.Close();
+    CloseTarget();
+    // A file that Vireo did not make is never written, cut or deleted: the download
+    // takes the next free name instead.
+    for (int tries = 0; TargetFile::IsForeign(m_targetPath); ++tries) {
+        if (tries == kMaxNameTries) {
+            FailItem(ErrOpenFile);
+            return false;
+        }
+        std::string next = m_targetPath.substr(0, m_targetPath.rfind('/') + 1) +
+                           NextNumberedName(LastPathComponent(m_targetPath));
+        AddRecord("not touching " + m_targetPath + ", which Vireo did not make; using " + next,
+                  '!');
+        SetTargetPath(next);
+    }
     bool created = false;
     if (!m_file.Open(m_targetPath, &created)) {
         FailItem(ErrOpenFile);
         return false;
     }
-    if (created || !resume)
+    m_createdFile = created;
+    if (created || !resume) {
         m_file.Stamp(false);
+        m_file.SetValidators({});
+    }
     if (!resume || !m_file.IsStampedComplete())
         return true;
     // A whole file from an earlier run: done without asking the server.
@@ -193,11 +221,15 @@ void DownloadItem::FinishItem() {
         m_size = m_job->Size();
         m_received = m_job->Bytes();
     }
+    // Stamped before anybody hears of it: the owner closes the file on the notification.
+    if (m_file.IsOpen())
+        m_file.Stamp(true);
+    else if (TargetFile::IsOwn(m_targetPath))
+        TargetFile::Stamp(m_targetPath, true);
     Notify(NotifyFinished);
     DeleteJob();
-    m_file.Stamp(true);
     // A finished entry holds no descriptor: lists of thousands of entries stay cheap.
-    m_file.Close();
+    CloseTarget();
 }
 
 int DownloadItem::FailItem(int code) {
@@ -205,7 +237,7 @@ int DownloadItem::FailItem(int code) {
     m_lastError = code;
     m_flags |= IF_FAILED;
     // What arrived stays on disk for a resume; the descriptor is not kept.
-    m_file.Close();
+    CloseTarget();
     Notify(NotifyFailed, code);
     return 0;
 }

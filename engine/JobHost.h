@@ -2,6 +2,7 @@
 // What a transfer job needs from the item it serves: the target file, the log, the
 // credentials and the way to report progress, completion and failure.
 
+#include "engine/FileValidators.h"
 #include "engine/ItemEvent.h"
 
 #include <cstddef>
@@ -36,6 +37,10 @@ public:
     virtual bool WriteFileAt(int64_t position, const char* data, size_t count) = 0;
     // Reads exactly count bytes at position; false when the file holds fewer.
     virtual bool ReadFileAt(int64_t position, char* data, size_t count) = 0;
+
+    // The server's validators kept with the target file since its first byte arrived.
+    virtual FileValidators StoredValidators() = 0;
+    virtual void StoreValidators(const FileValidators& validators) = 0;
 
     virtual void FinishItem() = 0;
     virtual int FailItem(int code) = 0;

@@ -13,6 +13,7 @@ namespace vireo {
 
 namespace {
 constexpr const char* kStampName = "user.vireo.stamp";
+constexpr const char* kValidatorsName = "user.vireo.validators";
 constexpr const char kComplete[] = "complete";
 constexpr const char kIncomplete[] = "incomplete";
 
@@ -23,10 +24,11 @@ bool IsComplete(const char* value, ssize_t n) {
 
 bool TargetFile::Open(const std::string& path, bool* created) {
     Close();
-    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    // A link at the target path is not followed: it may point at anything.
+    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
     bool made = false;
     if (fd < 0 && errno == ENOENT) {
-        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
         made = fd >= 0;
     }
     if (fd < 0)
@@ -147,7 +149,42 @@ void TargetFile::Stamp(bool complete) {
 
 void TargetFile::Stamp(const std::string& path, bool complete) {
     const char* value = complete ? kComplete : kIncomplete;
-    ::setxattr(path.c_str(), kStampName, value, std::strlen(value), 0);
+    ::lsetxattr(path.c_str(), kStampName, value, std::strlen(value), 0);
+}
+
+FileValidators TargetFile::Validators() const {
+    if (m_fd < 0)
+        return {};
+    char value[2048];
+    ssize_t n = ::fgetxattr(m_fd, kValidatorsName, value, sizeof value);
+    return n > 0 ? ParseValidators(std::string_view(value, size_t(n))) : FileValidators{};
+}
+
+void TargetFile::SetValidators(const FileValidators& validators) {
+    if (m_fd < 0)
+        return;
+    std::string text = FormatValidators(validators);
+    if (text.empty())
+        ::fremovexattr(m_fd, kValidatorsName);
+    else
+        ::fsetxattr(m_fd, kValidatorsName, text.data(), text.size(), 0);
+}
+
+bool TargetFile::IsOwn(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    char value[32];
+    ssize_t n = ::lgetxattr(path.c_str(), kStampName, value, sizeof value);
+    return IsComplete(value, n) || (n == ssize_t(sizeof kIncomplete - 1) &&
+                                    std::memcmp(value, kIncomplete, size_t(n)) == 0);
+}
+
+bool TargetFile::IsForeign(const std::string& path) {
+    struct stat st {};
+    // Where the file system keeps no attributes every file reads as foreign: a new name
+    // costs a refetch, a wrong guess would cost the user's file.
+    return ::lstat(path.c_str(), &st) == 0 && !IsOwn(path);
 }
 
 uint64_t TargetFile::FreeSpace(const std::string& path) {

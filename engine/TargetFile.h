@@ -1,7 +1,10 @@
 #pragma once
 // The file a download writes. Blocks are always appended at the end; the completion
 // stamp lives in an extended attribute so that a resume can tell a whole file from a
-// partial one without asking the server.
+// partial one without asking the server, and a file of Vireo's own from one it did not
+// make. Beside it the server's validators of the file are kept.
+
+#include "engine/FileValidators.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -37,6 +40,15 @@ public:
     void Stamp(bool complete);
     static bool IsStampedComplete(const std::string& path);
     static void Stamp(const std::string& path, bool complete);
+
+    // The validators stored with the file; empty ones remove them.
+    FileValidators Validators() const;
+    void SetValidators(const FileValidators& validators);
+
+    // A regular file (not a link) that carries a stamp: Vireo made it.
+    static bool IsOwn(const std::string& path);
+    // Something is at path that Vireo did not make: it is never written, cut or deleted.
+    static bool IsForeign(const std::string& path);
 
     // Free bytes of the file system holding path; 0 when it cannot be told.
     static uint64_t FreeSpace(const std::string& path);

@@ -339,6 +339,10 @@ FtpTransfer::Outcome FtpTransfer::OnReply(const FtpReply& reply) {
         return Outcome::Taken;
     case kQuitReply:
         return Outcome::Taken;
+    case kMdtmReply:
+        if (code < 200)
+            break;
+        return OnMdtmReply(reply);
     }
     return Outcome::Unexpected;
 }
@@ -352,6 +356,42 @@ FtpTransfer::Outcome FtpTransfer::Refused() {
 FtpTransfer::Outcome FtpTransfer::OnListingDone() {
     if (m_state != kListEnd)
         return Outcome::Taken;
+    SendCommand("MDTM " + m_fileName);
+    SetState(kMdtmReply);
+    return Outcome::Taken;
+}
+
+FtpTransfer::Outcome FtpTransfer::OnMdtmReply(const FtpReply& reply) {
+    std::string mdtm;
+    if (reply.code == 213 && !reply.lines.empty()) {
+        const std::string& line = reply.lines.back();
+        mdtm = TrimText(line.size() > 4 ? line.substr(4) : std::string());
+        if (mdtm.size() > 32 || mdtm.find_first_not_of("0123456789.") != std::string::npos)
+            mdtm.clear(); // not a time: as if the server had none
+    }
+    FileValidators stored = m_item->StoredValidators();
+    if (m_bytes != 0) {
+        std::string why;
+        if (m_sizeFound && m_size < m_bytes)
+            why = "the file on the server is " + std::to_string(m_size) +
+                  " bytes, shorter than the " + std::to_string(m_bytes) + " on disk";
+        else if (!mdtm.empty() && !stored.mdtm.empty() && mdtm != stored.mdtm)
+            why = "the file on the server was modified at " + mdtm + ", the part on disk is from " +
+                  stored.mdtm;
+        else if (m_sizeFound && stored.total >= 0 && m_size != stored.total)
+            why = "the file on the server is " + std::to_string(m_size) + " bytes now, not " +
+                  std::to_string(stored.total);
+        if (!why.empty()) {
+            AddRecord(why + ": the part on disk is not of this file, starting over", '!');
+            SetStartOffset(0);
+        }
+    }
+    if (m_bytes == 0 || stored.Empty()) {
+        FileValidators v;
+        v.mdtm = mdtm;
+        v.total = m_sizeFound ? m_size : -1;
+        m_item->StoreValidators(v);
+    }
     RequestDataConnection(DataUse::File);
     return Outcome::Taken;
 }

@@ -35,6 +35,7 @@ public:
         kRestReply = 15,
         kListPassiveReply = 16,
         kFilePassiveReply = 17,
+        kMdtmReply = 18,
     };
 
     // Sent as the password of an anonymous login, and what the log shows instead.
@@ -64,6 +65,9 @@ private:
     Outcome OnReply(const FtpReply& reply);
     Outcome OnTypeI();
     Outcome OnListingDone();
+    // The modification time is known (or the server has none): decides whether the part
+    // on disk still belongs to the file, then asks for the file.
+    Outcome OnMdtmReply(const FtpReply& reply);
     Outcome Refused();
     // Asks for the data connection of the listing or the file: PORT, or EPSV / PASV.
     void RequestDataConnection(DataUse use);

@@ -12,7 +12,7 @@ const char kResumeAgent[] = "User-Agent: Corvid (Build 777) pro\r\n";
 } // namespace
 
 std::string BuildHttpRequest(const std::string& target, const std::string& host, int64_t start,
-                             const std::string& authorization) {
+                             const std::string& authorization, const std::string& ifRange) {
     std::string r;
     if (start == 0) {
         // A fresh download: HTTP/1.1 with the browser-like header set.
@@ -25,6 +25,10 @@ std::string BuildHttpRequest(const std::string& target, const std::string& host,
             "Range: bytes=" + std::to_string(start) + "-\r\nHost: " + host + "\r\n";
         if (!authorization.empty())
             r += "Authorization: " + authorization + "\r\n";
+        // The range is appended only while the file is still the one the part came from;
+        // otherwise the server sends all of it.
+        if (!ifRange.empty())
+            r += "If-Range: " + ifRange + "\r\n";
     }
     return r + "\r\n";
 }

@@ -104,8 +104,26 @@ int HttpTransfer::OnWritable(JobSocket* socket) {
         AddRecord("HTTP req: " + target + ", start: " + std::to_string(start), 'O');
     else
         AddRecord("HTTP req: " + target, 'O');
-    socket->SendText(BuildHttpRequest(target, m_host, start, authorization));
+    std::string ifRange = start != 0 ? m_item->StoredValidators().IfRange() : std::string();
+    socket->SendText(BuildHttpRequest(target, m_host, start, authorization, ifRange));
     return 0;
+}
+
+int HttpTransfer::StartOver(const std::string& why) {
+    AddRecord(why + ": the part on disk is not of this file, starting over", '!');
+    SetStartOffset(0);
+    m_item->StoreValidators({});
+    Stop();
+    Start(); // the request of the next connection asks from the first byte
+    return 0;
+}
+
+void HttpTransfer::StoreValidators(int64_t total) {
+    FileValidators v;
+    v.etag = StrongEtag(m_header.Find("ETag"));
+    v.lastModified = TrimText(m_header.Find("Last-Modified"));
+    v.total = total;
+    m_item->StoreValidators(v);
 }
 
 int HttpTransfer::OnTunnelReply(const char* data, size_t count) {
@@ -177,25 +195,39 @@ int HttpTransfer::OnHeader(size_t headerLength) {
         AddRecord("unknown content coding: " + coding, 'E');
     m_chunked = Trimmed(m_header.Find("Transfer-encoding")).find("chunked") != std::string::npos;
 
+    int64_t total = -1;
     if (status == 206) {
         // Only a range that starts where the file ends may be appended; anything else
         // starts the file over.
         ContentRange range;
         bool known = ParseContentRange(m_header.Find("Content-range"), &range);
         if (!known || range.first != m_bytes || coded) {
-            AddRecord("range does not start at " + std::to_string(m_bytes) + ", starting over",
-                      'E');
-            SetStartOffset(0);
+            std::string why = "range does not start at " + std::to_string(m_bytes);
+            if (m_bytes != 0)
+                return StartOver(why);
+            AddRecord(why, 'E');
             Retry();
             return 0;
         }
+        int64_t stored = m_item->StoredValidators().total;
+        if (m_bytes != 0 && stored >= 0 && range.total >= 0 && range.total != stored)
+            return StartOver("the file on the server is " + std::to_string(range.total) +
+                             " bytes now, not " + std::to_string(stored));
         if (contentLength >= 0)
             m_size = m_bytes + contentLength;
         else if (range.total >= 0)
             m_size = range.total;
+        total = range.total;
     } else if (m_bytes != 0) {
-        SetStartOffset(0); // the server sends the whole file
+        // Asked for the rest, the server sends all of it: the file changed since the part
+        // on disk arrived, or the server takes no ranges.
+        AddRecord("the server sends the whole file again, starting over from its first byte", '!');
+        SetStartOffset(0);
     }
+    if (status != 206 && !m_chunked && !coded && contentLength >= 0)
+        total = contentLength;
+    if (m_bytes == 0 || m_item->StoredValidators().Empty())
+        StoreValidators(total);
 
     if (m_chunked || coded) {
         // Completion is judged on the coded body; the file's own size is unknown until
@@ -317,12 +349,16 @@ int HttpTransfer::JudgeFailure() {
         return Fail(401);
     if (status == 416 && m_bytes > 0) {
         ContentRange range;
-        if (ParseContentRange(m_header.Find("Content-range"), &range) && range.total == m_bytes) {
+        bool known = ParseContentRange(m_header.Find("Content-range"), &range);
+        if (known && range.total == m_bytes) {
             // The file on disk is whole already.
             m_size = m_bytes;
             TransferJob::OnFinished();
             return 0;
         }
+        if (known && range.total >= 0 && range.total < m_bytes)
+            return StartOver("the file on the server is " + std::to_string(range.total) +
+                             " bytes, shorter than the " + std::to_string(m_bytes) + " on disk");
     }
     if (status >= 400 && status <= 499) {
         if ((status == 404 || status == 400) && !UsesProxy() && m_requestMode == 2) {

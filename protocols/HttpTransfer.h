@@ -39,6 +39,11 @@ private:
     enum class Tunnel { None, Connecting, Awaiting, Open };
 
     int OnTunnelReply(const char* data, size_t count);
+    // The part on disk is no part of what the server has now: cut it and ask for the
+    // whole file again. Not a failed attempt.
+    int StartOver(const std::string& why);
+    // Keeps the validators of an answer that starts at the file's first byte.
+    void StoreValidators(int64_t total);
     // The header is complete: decide what the body is and where it goes.
     int OnHeader(size_t headerLength);
     // Judges a response that is not a success; its body never reaches the file.

@@ -1,4 +1,5 @@
 #include "FakeListLines.h"
+#include "OwnFiles.h"
 #include "TempSettings.h"
 #include "downloads/VireoDoc.h"
 
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 using namespace vireo;
+using namespace vireo::test;
 
 namespace {
 class EntryList : public ::testing::Test {
@@ -56,17 +58,17 @@ TEST_F(EntryList, StreamNamesIgnoreDotsInTheDirectory) {
     EXPECT_EQ(doc.TargetPath("pnm://h.x/live"), downDir + "/live.rm");
 }
 
-TEST_F(EntryList, IndexNamesWrapAfter666AndReplaceOldPages) {
+TEST_F(EntryList, IndexNamesWrapAfter666AndSkipNamesTaken) {
     Settings().SetInt("indexnum", 666);
-    std::string old = downDir + "/index0.htm";
-    QFile f(QString::fromStdString(old));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.close();
+    // A page of an earlier run and a file of the user's: both stay as they are.
+    std::string own = downDir + "/index0.htm", users = downDir + "/index1.htm";
+    ASSERT_TRUE(WriteOwnFile(own, "old page", true));
+    ASSERT_TRUE(WriteBytes(users, "mine"));
     EXPECT_EQ(doc.TargetPath("http://h.x/"), downDir + "/index666.htm");
-    EXPECT_TRUE(QFile::exists(QString::fromStdString(old)));
-    EXPECT_EQ(doc.TargetPath("http://h.x/"), old);
-    EXPECT_FALSE(QFile::exists(QString::fromStdString(old)));
-    EXPECT_EQ(Settings().GetInt("indexnum", 0), 1);
+    EXPECT_EQ(doc.TargetPath("http://h.x/"), downDir + "/index2.htm");
+    EXPECT_EQ(Settings().GetInt("indexnum", 0), 3);
+    EXPECT_TRUE(ReadBytes(own) == "old page");
+    EXPECT_TRUE(ReadBytes(users) == "mine");
 }
 
 TEST_F(EntryList, ClashingNamesAreNumberedWhileTheirEntriesExist) {

@@ -22,8 +22,11 @@ public:
     int64_t FileLength() override { return int64_t(file.size()); }
     std::string ReadFileHead(size_t count) override { return file.substr(0, count); }
     bool WriteFileAt(int64_t position, const char* data, size_t count) override {
-        if (position < 0 || size_t(position) + count > file.size())
+        // Like the real file: a write past the end extends it.
+        if (position < 0)
             return false;
+        if (size_t(position) + count > file.size())
+            file.resize(size_t(position) + count);
         file.replace(size_t(position), count, data, count);
         return true;
     }
@@ -33,6 +36,8 @@ public:
         file.copy(data, count, size_t(position));
         return true;
     }
+    FileValidators StoredValidators() override { return validators; }
+    void StoreValidators(const FileValidators& v) override { validators = v; }
     void FinishItem() override { ++finished; }
     int FailItem(int code) override {
         errors.push_back(code);
@@ -54,6 +59,7 @@ public:
     std::string url = "http://h.x/f";
     uint32_t flags = 0;
     std::string file;
+    FileValidators validators;
     std::string log;
     int finished = 0;
     std::vector<int> errors;

@@ -2,7 +2,9 @@
 // trickling in, replies sharing a packet, refused restarts, cut and stalled transfers,
 // refused logins, strangers on the data port.
 #include "FtpHarness.h"
+#include "OwnFiles.h"
 #include "engine/ErrorText.h"
+#include "engine/TargetFile.h"
 #include "peers/ScriptedServer.h"
 #include "peers/TestFiles.h"
 #include "protocols/FtpTransfer.h"
@@ -37,9 +39,9 @@ Script Listing(const QByteArray& listing) {
            Script{S::ExpectLine(),      S::DataConnect(), S::Send("150 listing\r\n"),
                   S::DataSend(listing), S::DataClose(),   S::Send("226 listed\r\n")};
 }
-// PORT and TYPE I for the file.
-Script FileSetup() {
-    return Reply("200 PORT ok\r\n") + Reply("200 TYPE I\r\n");
+// MDTM, then PORT and TYPE I for the file.
+Script FileSetup(const QByteArray& mdtm = "213 20240101120000\r\n") {
+    return Reply(mdtm) + Reply("200 PORT ok\r\n") + Reply("200 TYPE I\r\n");
 }
 Script Retr(const QByteArray& body) {
     return Script{S::ExpectLine(),   S::DataConnect(), S::Send("150 sending\r\n"),
@@ -55,9 +57,7 @@ protected:
         return server.Requests().contains(line + "\r\n");
     }
     void WritePartial(const QByteArray& bytes) {
-        QFile f(QString::fromStdString(h.Path("f.bin")));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
+        ASSERT_TRUE(WriteOwnFile(h.Path("f.bin"), bytes));
     }
 
     ScriptedServer server;
@@ -78,7 +78,7 @@ TEST_F(FtpScripted, RepliesTricklingInOneByteAtATime) {
     EXPECT_TRUE(h.File("f.bin") == body);
     EXPECT_TRUE(server.AllScriptsPlayed());
     // Each command once: a reply was never taken before it was whole.
-    ASSERT_EQ(server.Requests().size(), 11);
+    ASSERT_EQ(server.Requests().size(), 12);
     EXPECT_EQ(server.Requests()[0], "USER anonymous\r\n");
     EXPECT_EQ(server.Requests()[1], QByteArray("PASS ") + FtpTransfer::kAnonymousPassword + "\r\n");
     EXPECT_TRUE(h.LogHas(" I 220-first\r\n220-second\r\n220 ready\r\n"));
@@ -122,6 +122,7 @@ TEST_F(FtpScripted, OffsetsBeyondFourGiB) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         ASSERT_TRUE(f.resize(held));
     }
+    TargetFile::Stamp(h.Path("f.bin"), false); // a partial file of an earlier run
     const QByteArray tail = body.left(100);
     server.AddScript(Login() + Listing(ListLine(held + tail.size())) + FileSetup() +
                      Reply("350 restarting\r\n") + Retr(tail));
@@ -264,8 +265,9 @@ TEST_F(FtpScripted, PassiveModeFallsBackToPasvAndKeepsToTheServer) {
                      Script{S::ExpectLine(), S::DataListen(pasv)} + Reply("200 TYPE A\r\n") +
                      Script{S::ExpectLine(), S::DataAccept(), S::Send("150 listing\r\n"),
                             S::DataSend(ListLine(body.size())), S::DataClose(),
-                            S::Send("226 listed\r\n"), S::ExpectLine(), S::DataListen(pasv)} +
-                     Reply("200 TYPE I\r\n") +
+                            S::Send("226 listed\r\n")} +
+                     Reply("213 20240101120000\r\n") +
+                     Script{S::ExpectLine(), S::DataListen(pasv)} + Reply("200 TYPE I\r\n") +
                      Script{S::ExpectLine(), S::DataAccept(), S::Send("150 sending\r\n"),
                             S::DataSend(body), S::DataClose(), S::Send("226 sent\r\n")} +
                      Reply("221 bye\r\n") + Script{S::Close()});
@@ -275,7 +277,8 @@ TEST_F(FtpScripted, PassiveModeFallsBackToPasvAndKeepsToTheServer) {
     EXPECT_TRUE(h.File("f.bin") == body);
     EXPECT_EQ(server.Requests().mid(4),
               (QList<QByteArray>{"EPSV\r\n", "PASV\r\n", "TYPE A\r\n", "LIST -L f.bin\r\n",
-                                 "PASV\r\n", "TYPE I\r\n", "RETR f.bin\r\n", "QUIT\r\n"}));
+                                 "MDTM f.bin\r\n", "PASV\r\n", "TYPE I\r\n", "RETR f.bin\r\n",
+                                 "QUIT\r\n"}));
     EXPECT_TRUE(server.Errors().isEmpty()) << server.Errors().join('\n').toStdString();
 }
 

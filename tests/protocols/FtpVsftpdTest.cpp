@@ -1,6 +1,7 @@
 // Downloads from a real FTP server on loopback, in active and passive mode, anonymous
 // and with a password; every file is compared with the source byte for byte.
 #include "FtpHarness.h"
+#include "OwnFiles.h"
 #include "engine/ErrorText.h"
 #include "engine/TargetFile.h"
 #include "peers/FtpPeer.h"
@@ -30,9 +31,7 @@ protected:
     }
     std::string Url(const std::string& path) { return FtpUrl(server->Port(), path); }
     void WritePartial(const std::string& name, const QByteArray& bytes) {
-        QFile f(QString::fromStdString(h.Path(name)));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
+        ASSERT_TRUE(WriteOwnFile(h.Path(name), bytes));
     }
 
     static FtpPeer* server;
@@ -98,7 +97,7 @@ TEST_F(FtpVsftpd, ResumesAPartialFileWithRest) {
 }
 
 TEST_F(FtpVsftpd, WholeFileOnDiskFinishesWithoutRetr) {
-    // Not stamped complete (a file from elsewhere): the server's listing tells.
+    // Stamped incomplete (stopped before the stamp): the server's listing tells.
     WritePartial("data.bin", source);
     h.Start(Url("/pub/dir/data.bin"), true);
     ASSERT_TRUE(h.WaitDone());

@@ -1,6 +1,7 @@
 // Faults real servers do not make on demand, played by a scripted server: cut
 // connections, stalls, ignored ranges, headers trickling in, wrong ranges.
 #include "ItemHarness.h"
+#include "OwnFiles.h"
 #include "engine/ErrorText.h"
 #include "peers/ScriptedServer.h"
 #include "peers/TestFiles.h"
@@ -114,11 +115,7 @@ TEST_F(HttpScripted, RangesThatCannotBeAppendedStartTheFileOver) {
     for (const QByteArray& answer : answers) {
         ItemHarness run;
         ScriptedServer peer;
-        {
-            QFile f(QString::fromStdString(run.Path("f.bin")));
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write(body.left(500));
-        }
+        ASSERT_TRUE(WriteOwnFile(run.Path("f.bin"), body.left(500)));
         peer.AddScript({S::ExpectRequest(), S::Send(answer)});
         peer.AddScript(
             {S::ExpectRequest(), S::Send(Header(200, "Content-Length: " + total + "\r\n") + body)});

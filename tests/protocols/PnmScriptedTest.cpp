@@ -1,6 +1,7 @@
 // The PNM transfer against a server played byte by byte: what goes on the wire, what the
 // transfer makes of replies no real server sends on demand, and resuming partial files.
 #include "ItemHarness.h"
+#include "OwnFiles.h"
 #include "PnaBytes.h"
 #include "downloads/JobFactory.h"
 #include "engine/ErrorText.h"
@@ -77,10 +78,9 @@ protected:
         return "pnm://127.0.0.1:" + std::to_string(server.Port()) + path;
     }
     static int HelloSize(const std::string& path) { return int(374 + path.size() - 1); }
+    // A recording an earlier run left.
     void WriteFile(const std::string& name, const std::string& bytes) {
-        QFile f(QString::fromStdString(h.Path(name)));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(Q(bytes));
+        ASSERT_TRUE(WriteOwnFile(h.Path(name), Q(bytes)));
     }
     PnmTransfer* Job() { return dynamic_cast<PnmTransfer*>(h.item->Job()); }
 
