@@ -117,9 +117,10 @@ protected:
     // file was found and the item completed without a transfer.
     bool OpenTarget(bool resume, bool* finished);
     void DeleteJob();
-    // Closes the target file; one that this start created and that never received a byte
-    // is removed, so a failure leaves nothing behind.
-    void CloseTarget();
+    // Closes the target file. One that this start created is removed when it never
+    // received a byte (a failure leaves nothing behind) or when discard says its bytes are
+    // not the download (the answer that sent the item elsewhere).
+    void CloseTarget(bool discard = false);
     std::string HostOf(const std::string& url) const;
 
     std::string m_url;

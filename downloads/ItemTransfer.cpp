@@ -60,11 +60,12 @@ void DownloadItem::DeleteJob() {
     job.reset();
 }
 
-void DownloadItem::CloseTarget() {
-    bool empty = m_file.IsOpen() && m_createdFile && m_file.Length() == 0 && !HasFlag(IF_RECEIVED);
+void DownloadItem::CloseTarget(bool discard) {
+    bool remove = m_file.IsOpen() && m_createdFile && !HasFlag(IF_RECEIVED) &&
+                  (discard || m_file.Length() == 0);
     m_file.Close();
     m_createdFile = false;
-    if (empty && TargetFile::IsOwn(m_targetPath))
+    if (remove && TargetFile::IsOwn(m_targetPath))
         std::remove(m_targetPath.c_str());
 }
 
@@ -111,9 +112,9 @@ bool DownloadItem::RestartItem(const std::string& url) {
     m_url = url;
     bool named = HasFlag(IF_NO_NAME);
     if (named) {
-        // The answer that sent us on wrote nothing: a file this start made goes, while a
-        // partial file of an earlier run stays for its own resume.
-        CloseTarget();
+        // What this start wrote (a metafile naming the stream) is not the download: the
+        // file goes, while a partial file of an earlier run stays for its own resume.
+        CloseTarget(true);
         History().Remove(oldPath);
     }
     if (!CreateJob())

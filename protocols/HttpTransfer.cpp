@@ -109,6 +109,21 @@ int HttpTransfer::OnWritable(JobSocket* socket) {
     return 0;
 }
 
+std::string HttpTransfer::ChangedSince(const FileValidators& stored, int64_t total) const {
+    // A server that ignores If-Range still names the version it sends.
+    std::string etag = StrongEtag(m_header.Find("ETag"));
+    std::string modified = TrimText(m_header.Find("Last-Modified"));
+    if (stored.total >= 0 && total >= 0 && total != stored.total)
+        return "the file on the server is " + std::to_string(total) + " bytes now, not " +
+               std::to_string(stored.total);
+    if (!stored.etag.empty() && !etag.empty() && etag != stored.etag)
+        return "the file on the server has the tag " + etag + " now, not " + stored.etag;
+    if (stored.etag.empty() && !stored.lastModified.empty() && !modified.empty() &&
+        modified != stored.lastModified)
+        return "the file on the server was modified " + modified + ", not " + stored.lastModified;
+    return {};
+}
+
 int HttpTransfer::StartOver(const std::string& why) {
     AddRecord(why + ": the part on disk is not of this file, starting over", '!');
     SetStartOffset(0);
@@ -209,10 +224,11 @@ int HttpTransfer::OnHeader(size_t headerLength) {
             Retry();
             return 0;
         }
-        int64_t stored = m_item->StoredValidators().total;
-        if (m_bytes != 0 && stored >= 0 && range.total >= 0 && range.total != stored)
-            return StartOver("the file on the server is " + std::to_string(range.total) +
-                             " bytes now, not " + std::to_string(stored));
+        if (m_bytes != 0) {
+            std::string why = ChangedSince(m_item->StoredValidators(), range.total);
+            if (!why.empty())
+                return StartOver(why);
+        }
         if (contentLength >= 0)
             m_size = m_bytes + contentLength;
         else if (range.total >= 0)

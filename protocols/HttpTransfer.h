@@ -42,6 +42,8 @@ private:
     // The part on disk is no part of what the server has now: cut it and ask for the
     // whole file again. Not a failed attempt.
     int StartOver(const std::string& why);
+    // Why the 206 answer is of another version than the part on disk; empty when it is not.
+    std::string ChangedSince(const FileValidators& stored, int64_t total) const;
     // Keeps the validators of an answer that starts at the file's first byte.
     void StoreValidators(int64_t total);
     // The header is complete: decide what the body is and where it goes.

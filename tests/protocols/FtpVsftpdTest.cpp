@@ -51,7 +51,7 @@ TEST_F(FtpVsftpd, ActiveModeDownloadIsIdenticalAndLogged) {
     EXPECT_EQ(h.shownSizes, std::vector<int64_t>{source.size()});
 
     std::vector<std::string> sent = h.Records('O');
-    ASSERT_EQ(sent.size(), 11u) << h.LogText();
+    ASSERT_EQ(sent.size(), 12u) << h.LogText();
     EXPECT_EQ(sent[0], "USER anonymous");
     // The log shows a placeholder; the server got the built-in address.
     EXPECT_EQ(sent[1], "PASS user@host");
@@ -61,11 +61,17 @@ TEST_F(FtpVsftpd, ActiveModeDownloadIsIdenticalAndLogged) {
     EXPECT_EQ(sent[4].rfind("PORT 127,0,0,1,", 0), 0u) << sent[4];
     EXPECT_EQ(sent[5], "TYPE A");
     EXPECT_EQ(sent[6], "LIST -L data.bin");
-    EXPECT_EQ(sent[7].rfind("PORT 127,0,0,1,", 0), 0u) << sent[7];
-    EXPECT_NE(sent[7], sent[4]); // a listener of its own for the file
-    EXPECT_EQ(sent[8], "TYPE I");
-    EXPECT_EQ(sent[9], "RETR data.bin");
-    EXPECT_EQ(sent[10], "QUIT");
+    // The modification time is kept with the file, so a resume can tell a changed file.
+    EXPECT_EQ(sent[7], "MDTM data.bin");
+    EXPECT_EQ(sent[8].rfind("PORT 127,0,0,1,", 0), 0u) << sent[8];
+    EXPECT_NE(sent[8], sent[4]); // a listener of its own for the file
+    EXPECT_EQ(sent[9], "TYPE I");
+    EXPECT_EQ(sent[10], "RETR data.bin");
+    EXPECT_EQ(sent[11], "QUIT");
+    TargetFile file;
+    ASSERT_TRUE(file.Open(h.Path("data.bin")));
+    EXPECT_EQ(file.Validators().total, source.size());
+    EXPECT_EQ(file.Validators().mdtm.size(), 14u) << file.Validators().mdtm;
     EXPECT_TRUE(h.LogHas(
         " ! connecting server: 127.0.0.1, port: " + std::to_string(server->Port()) + "\r\n"));
     EXPECT_TRUE(h.LogHas(" I 220 (vsFTPd"));

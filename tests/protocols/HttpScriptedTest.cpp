@@ -173,3 +173,79 @@ TEST_F(HttpScripted, RedirectToAnotherHostDropsCredentials) {
     ASSERT_EQ(other.Requests().size(), 1);
     EXPECT_FALSE(other.Requests()[0].contains("Authorization"));
 }
+
+TEST_F(HttpScripted, AResumeAppendsOnlyToTheSameVersionOfTheFile) {
+    // A partial file of 500 bytes whose first answer named version "v1" of 100000 bytes.
+    const QByteArray total = QByteArray::number(body.size());
+    const QByteArray fresh = RandomBytes(body.size(), 77); // what the server has now
+    auto range = [&](const QByteArray& tag, const QByteArray& size) {
+        return Header(206, "ETag: " + tag +
+                               "\r\nContent-Length: " + QByteArray::number(body.size() - 500) +
+                               "\r\nContent-Range: bytes 500-" +
+                               QByteArray::number(body.size() - 1) + "/" + size + "\r\n");
+    };
+    const QByteArray whole = Header(200, "ETag: \"v2\"\r\nContent-Length: " + total + "\r\n");
+    struct Case {
+        const char* what;
+        FileValidators stored;
+        QByteArray ifRange; // the line the resume must carry
+        QByteArray answer;  // to the resume
+        bool startsOver;    // a second request from byte 0 gets the new version
+        bool newVersion;    // the file ends as the new version
+    } cases[] = {
+        {"same version",
+         {"\"v1\"", "", "", body.size()},
+         "If-Range: \"v1\"\r\n",
+         range("\"v1\"", total) + body.mid(500),
+         false,
+         false},
+        {"changed: the whole file comes",
+         {"\"v1\"", "", "", body.size()},
+         "If-Range: \"v1\"\r\n",
+         whole + fresh,
+         false,
+         true},
+        {"changed, If-Range ignored",
+         {"\"v1\"", "", "", body.size()},
+         "If-Range: \"v1\"\r\n",
+         range("\"v2\"", total) + fresh.mid(500),
+         true,
+         true},
+        {"changed length",
+         {"", "", "", body.size()},
+         "",
+         range("\"v2\"", "100500") + fresh.mid(500),
+         true,
+         true},
+        {"only a date",
+         {"", "Tue, 01 Dec 2026 10:00:00 GMT", "", -1},
+         "If-Range: Tue, 01 Dec 2026 10:00:00 GMT\r\n",
+         range("\"x\"", total) + body.mid(500),
+         false,
+         false},
+    };
+    for (const Case& c : cases) {
+        ItemHarness run;
+        ScriptedServer peer;
+        ASSERT_TRUE(WriteOwnFile(run.Path("f.bin"), body.left(500), false, c.stored));
+        peer.AddScript({S::ExpectRequest(), S::Send(c.answer)});
+        peer.AddScript({S::ExpectRequest(), S::Send(whole + fresh)});
+        run.Start(peer.Url("/f.bin").toStdString(), true);
+        ASSERT_TRUE(run.WaitDone()) << c.what;
+        EXPECT_EQ(run.finished, 1) << c.what;
+        EXPECT_TRUE(run.File("f.bin") == (c.newVersion ? fresh : body)) << c.what;
+        ASSERT_EQ(peer.Requests().size(), c.startsOver ? 2 : 1) << c.what;
+        // The resume is the described request with one line more, or none without a
+        // validator.
+        QByteArray resume = peer.Requests()[0];
+        EXPECT_TRUE(resume.startsWith("GET /f.bin HTTP/1.0\r\n")) << c.what;
+        EXPECT_TRUE(resume.endsWith("Host: 127.0.0.1\r\n" + c.ifRange + "\r\n"))
+            << c.what << ": " << resume.toStdString();
+        if (c.startsOver) {
+            EXPECT_FALSE(peer.Requests()[1].contains("Range")) << c.what;
+            EXPECT_TRUE(run.LogHas("starting over")) << c.what;
+        }
+        if (c.newVersion && !c.startsOver)
+            EXPECT_TRUE(run.LogHas("starting over from its first byte")) << c.what;
+    }
+}

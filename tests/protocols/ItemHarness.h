@@ -63,13 +63,18 @@ public:
     }
     void OnTargetPathChanged(DownloadItem&, const std::string&) override {}
     std::string StartPath(const DownloadItem&, const std::string& path) override { return path; }
-    void OnItemEvent(DownloadItem&, const ItemEvent& event) override {
+    void OnItemEvent(DownloadItem& target, const ItemEvent& event) override {
         events.push_back(event.code);
-        if (event.code == NotifyFinished)
+        // As the document does: an item that finished or failed has its transfer stopped
+        // and its file closed inside the notification.
+        if (event.code == NotifyFinished) {
             ++finished;
+            target.StopTransfer();
+        }
         if (event.code == NotifyFailed) {
             ++failed;
             error = event.arg;
+            target.StopTransfer();
         }
         if (event.code == NotifyCredentials)
             ++credentialRequests;
