@@ -226,7 +226,7 @@ TEST_F(PnmStream, ServerThatComesUpLateIsRecorded) {
     Settings().SetInt("maxattemp", 5);
     QElapsedTimer clock;
     clock.start();
-    QTimer::singleShot(3000, [&] { ASSERT_TRUE(server.Listen(port)); });
+    QTimer::singleShot(3000, Qt::PreciseTimer, [&] { ASSERT_TRUE(server.Listen(port)); });
     h.Start("pnm://127.0.0.1:" + std::to_string(port) + "/media/late.rm", false, h.Path("late.rm"));
     ASSERT_TRUE(h.WaitDone(40000));
     EXPECT_EQ(h.finished, 1) << h.LogText();
