@@ -97,6 +97,7 @@ void CVireoDoc::OnCredentialsNeeded(DownloadItem* item) {
         if (state != ItemState::Running && state != ItemState::Waiting)
             break; // it has ended by itself meanwhile
         item->SetLastError(401);
+        item->SetFailureCause({"no user name and password given", 0, 0});
         item->SetFlags(IF_FAILED);
         SetItemState(*item, ItemState::Failed);
         Schedule();

@@ -27,6 +27,10 @@ std::string DownloadItem::ErrorText(int code) const {
     return vireo::ErrorText(code == 0 ? m_lastError : code, Received());
 }
 
+std::string DownloadItem::FailureText() const {
+    return FailureSummary(m_lastError, Received(), m_failure);
+}
+
 int64_t DownloadItem::Size() const {
     if (m_job)
         m_size = m_job->Size();

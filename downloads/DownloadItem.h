@@ -3,6 +3,7 @@
 // has reported.
 
 #include "engine/ErrorText.h"
+#include "engine/FailureCause.h"
 #include "engine/ItemEvent.h"
 #include "engine/ItemFlags.h"
 #include "engine/JobHost.h"
@@ -59,6 +60,14 @@ public:
     void SetLastError(int code) { m_lastError = code; }
     // The text of a failure code; 0 means the item's last error.
     std::string ErrorText(int code = 0) const;
+    // Why the last failure happened, in plain words ("connection refused"); empty when
+    // its error text says it all.
+    const std::string& FailureCause() const { return m_failure.words; }
+    // Attempts the failed transfer had started.
+    int AttemptsMade() const { return m_failure.attempts; }
+    // The error text with the cause and the attempts: what a failed entry tells the user.
+    std::string FailureText() const;
+    void SetFailureCause(vireo::FailureCause cause) { m_failure = std::move(cause); }
 
     // Starts a transfer of url. An empty fileName derives the target name from the URL at
     // this start; resume keeps what the target file already holds. False when the
@@ -134,6 +143,7 @@ protected:
     int m_restarts = 0;
     std::unique_ptr<TransferJob> m_job;
     int m_lastError = 0;
+    vireo::FailureCause m_failure;
     uint32_t m_flags = 0;
     mutable int64_t m_received = 0;
     mutable int64_t m_size = 0;

@@ -236,6 +236,9 @@ void DownloadItem::FinishItem() {
 int DownloadItem::FailItem(int code) {
     AddRecord(vireo::ErrorText(code, Received()), 'E');
     m_lastError = code;
+    // The job knows what went wrong on its last attempt; failures of the item's own
+    // (the file, the disk) have no cause beyond their text.
+    m_failure = m_job ? m_job->Cause() : vireo::FailureCause{};
     m_flags |= IF_FAILED;
     // What arrived stays on disk for a resume; the descriptor is not kept.
     CloseTarget();

@@ -16,6 +16,11 @@ public:
     virtual void SetText(int line, int column, const std::string& text) = 0;
     virtual void SetImage(int line, int image) = 0;
     virtual void DeleteLine(int line) = 0;
+    // The text shown when the pointer rests on the line (why it failed); empty: none.
+    virtual void SetTip(int line, const std::string& text) {
+        (void)line;
+        (void)text;
+    }
     virtual int SelectedLine() const = 0; // -1 when none
     virtual void SelectLine(int line) = 0;
 };

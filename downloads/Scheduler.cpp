@@ -26,6 +26,8 @@ void CVireoDoc::ChangeState(int index, ItemState state) {
     // Only running rows are redrawn by the tick; any other row shows its image now.
     if (state != ItemState::Running)
         UpdateRowIcon(*item, index);
+    if (m_view && (state == ItemState::Failed || old == ItemState::Failed))
+        m_view->SetTip(index, state == ItemState::Failed ? item->FailureText() : std::string());
     if (old != state)
         m_ui->OnEntryStateChanged(*item, index, old, state);
 }

@@ -1,5 +1,6 @@
 #include "engine/JobSocket.h"
 
+#include "engine/FailureCause.h"
 #include "engine/SocketWindow.h"
 #include "engine/TlsConfig.h"
 #include "engine/TransferJob.h"
@@ -126,6 +127,28 @@ QString JobSocket::ErrorText() const {
     return m_socket ? m_socket->errorString() : QString();
 }
 
+std::string JobSocket::FailureWords() const {
+    if (!m_socket)
+        return "no connection";
+    switch (m_socket->error()) {
+    case QAbstractSocket::ConnectionRefusedError:
+        return "connection refused";
+    case QAbstractSocket::RemoteHostClosedError:
+        return "connection closed by the server";
+    case QAbstractSocket::HostNotFoundError:
+        return "host not found";
+    case QAbstractSocket::SocketTimeoutError:
+        return "timed out";
+    default:
+        break;
+    }
+    // The system's own words: "Network unreachable", "Host unreachable", ...
+    std::string words = PlainWords(m_socket->errorString().toStdString());
+    if (!words.empty() && words[0] >= 'A' && words[0] <= 'Z')
+        words[0] = char(words[0] - 'A' + 'a');
+    return words.empty() ? "connection failed" : words;
+}
+
 QString JobSocket::PeerAddress() const {
     return m_socket ? m_socket->peerAddress().toString() : QString();
 }
@@ -159,19 +182,20 @@ void JobSocket::OnErrorEvent(QAbstractSocket::SocketError error) {
     if (error == QAbstractSocket::SslHandshakeFailedError)
         m_tlsFailed = true;
     // A connection that could not be made is reported as the connected event; the job
-    // looks at Error() to tell.
+    // looks at Error() to tell. The socket has nothing more to say after that.
     m_connectReported = true;
+    m_connectFailed = true;
     m_owner->OnConnected(this);
 }
 
 void JobSocket::OnReadable() {
-    if (!OwnerValid() || !m_connectReported)
+    if (!OwnerValid() || !m_connectReported || m_connectFailed)
         return;
     ReadLoop(true);
 }
 
 void JobSocket::OnDisconnected() {
-    if (!OwnerValid() || !m_connectReported)
+    if (!OwnerValid() || !m_connectReported || m_connectFailed)
         return;
     // Whatever arrived before the close belongs to the job first.
     if (m_socket->bytesAvailable() > 0 && !ReadLoop(false))

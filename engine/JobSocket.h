@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <memory>
+#include <string>
 #include <string_view>
 
 class QTcpSocket;
@@ -53,6 +54,8 @@ public:
     bool IsConnected() const;
     QAbstractSocket::SocketError Error() const;
     QString ErrorText() const;
+    // Why the connection could not be made, in plain words ("connection refused").
+    std::string FailureWords() const;
     bool TlsFailed() const { return m_tlsFailed; }
     QString TlsErrorText() const { return m_tlsError; }
     QString PeerAddress() const;
@@ -72,6 +75,7 @@ private:
     TransferJob* m_owner;
     bool m_detached = false;
     bool m_connectReported = false;
+    bool m_connectFailed = false; // reported as failed: nothing more comes from it
     bool m_tlsFailed = false;
     QString m_tlsError;
     QTcpSocket* m_socket = nullptr;

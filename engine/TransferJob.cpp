@@ -2,6 +2,7 @@
 
 #include "engine/ErrorText.h"
 #include "engine/ItemFlags.h"
+#include "engine/JobSocket.h"
 #include "engine/SocketWindow.h"
 #include "settings/SettingsStore.h"
 
@@ -38,7 +39,32 @@ void TransferJob::OnFinished() {
     m_item->FinishItem(); // deletes this job
 }
 
-void TransferJob::OnConnected(JobSocket*) {
+void TransferJob::OnConnected(JobSocket* socket) {
+    if (socket && !socket->IsConnected()) {
+        OnConnectFailed(*socket);
+        return;
+    }
+    m_countdown = TimeoutSetting(0);
+}
+
+void TransferJob::OnConnectFailed(JobSocket& socket) {
+    if (socket.TlsFailed()) {
+        // Asking again does not make a certificate valid.
+        bool certificate = !socket.TlsErrorText().isEmpty();
+        QString why = certificate ? socket.TlsErrorText() : socket.ErrorText();
+        std::string words = (certificate ? "certificate error: " : "secure connection failed: ") +
+                            PlainWords(why.toStdString());
+        AddRecord(words, 'E');
+        NoteCause(words);
+        Fail(certificate ? ErrCertificate : ErrTlsHandshake);
+        return;
+    }
+    // The connection counts as this attempt's connect event: the attempt ends when its
+    // time-out runs out, as a silent connection's does, so a server that restarts for a
+    // few seconds does not use up every attempt at once.
+    AddRecord("connection failed: " + socket.ErrorText().toStdString(), 'E');
+    NoteCause(socket.FailureWords(), ErrConnect);
+    m_connectFailed = true;
     m_countdown = TimeoutSetting(0);
 }
 
@@ -94,6 +120,10 @@ int TransferJob::Start() {
     CancelLookup();
     m_ticks = 0;
     m_receiveStart = 0;
+    m_cause = FailureCause{};
+    m_cause.attempts = m_attempts;
+    m_lastErrorLine.clear();
+    m_connectFailed = false;
 
     ChangeFlags(JF_ACTIVE, IF_RECEIVING | JF_SIZE_LIMITED);
     SocketWindow::Instance().Register(this);
@@ -125,6 +155,7 @@ void TransferJob::OnHostResolved(const QHostInfo& reply) {
     m_countdown = -1;
     if (reply.error() != QHostInfo::NoError || reply.addresses().isEmpty()) {
         AddRecord("server not found", 'E');
+        NoteCause("host not found");
         Retry();
         return;
     }
@@ -167,7 +198,11 @@ void TransferJob::OnTick() {
             m_timeLeft = (m_size > 0 && m_size >= m_bytes) ? (m_size - m_bytes) / m_speed : -1;
     }
     if (m_countdown == 0) {
-        AddRecord("timeout", 'E');
+        // A connection that could not be made was logged and named when it failed.
+        if (!m_connectFailed) {
+            AddRecord("timeout", 'E');
+            NoteCause(m_lookupId >= 0 ? "timed out finding the host" : "timed out");
+        }
         if (!Retry())
             return; // failed: the item owns what is left of this job
     }
@@ -188,6 +223,8 @@ void TransferJob::SetStartOffset(int64_t n) {
 }
 
 int TransferJob::Fail(int code) {
+    if (m_cause.words.empty())
+        m_cause.words = m_lastErrorLine;
     m_size = m_bytes;
     Stop();
     m_item->FailItem(code);
@@ -196,6 +233,17 @@ int TransferJob::Fail(int code) {
 
 void TransferJob::Notify(int code, int arg, std::vector<std::string> urls) {
     m_item->Notify(code, arg, std::move(urls));
+}
+
+void TransferJob::AddRecord(std::string_view text, char kind) {
+    if (kind == 'E')
+        m_lastErrorLine = PlainWords(text);
+    m_item->AddRecord(text, kind, true);
+}
+
+void TransferJob::NoteCause(std::string_view words, int kind) {
+    m_cause.words = PlainWords(words);
+    m_cause.kind = kind;
 }
 
 void TransferJob::ChangeFlags(uint32_t set, uint32_t clear) {

@@ -4,6 +4,7 @@
 // the item's target file. Protocols derive from it.
 
 #include "engine/DisplayText.h"
+#include "engine/FailureCause.h"
 #include "engine/JobHost.h"
 
 #include <QHostInfo>
@@ -53,7 +54,7 @@ public:
     // Stops the job and fails the item with code; returns 0.
     int Fail(int code);
     void Notify(int code, int arg = 0, std::vector<std::string> urls = {});
-    void AddRecord(std::string_view text, char kind) { m_item->AddRecord(text, kind, true); }
+    void AddRecord(std::string_view text, char kind);
     void ChangeFlags(uint32_t set, uint32_t clear);
     bool HasFlag(uint32_t flag) const { return (m_flags & flag) != 0; }
 
@@ -74,12 +75,22 @@ public:
     void SetSlotNumber(int slot) { m_slot = slot; }
     int LookupId() const { return m_lookupId; }
 
+    // Why the current (or, once the job failed, the last) attempt went wrong, and how
+    // many attempts were started.
+    const FailureCause& Cause() const { return m_cause; }
+
 protected:
     // The time-out in seconds from the setting "timeout".
     static int TimeoutSetting(int fallback);
     // Starts the lookup of the host (or the proxy); 0 when it cannot start.
     int StartLookup();
     void CancelLookup();
+    // Names why this attempt failed, in plain words; kind is the error code the words
+    // belong to (ErrConnect for a connection that could not be made), if any.
+    void NoteCause(std::string_view words, int kind = 0);
+    // A connection that could not be made: certificate and TLS failures fail the item at
+    // once; anything else ends the attempt when its time-out runs out.
+    void OnConnectFailed(JobSocket& socket);
     // Whether this attempt goes through the configured proxy.
     bool UsesProxy() const;
     // The data path without the size limit: appends the block to the target file, counts
@@ -103,6 +114,11 @@ protected:
     int m_countdown = -1;
     // The address the lookup found (empty when the name was an address already).
     std::string m_address;
+    FailureCause m_cause;
+    // The last error line this attempt logged: the cause when nothing named one.
+    std::string m_lastErrorLine;
+    // This attempt's connection could not be made; it waits for its time-out.
+    bool m_connectFailed = false;
 };
 
 } // namespace vireo

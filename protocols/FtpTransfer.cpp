@@ -111,7 +111,10 @@ void FtpTransfer::CloseSockets() {
 void FtpTransfer::OnConnected(JobSocket* socket) {
     if (socket == m_data.get()) {
         if (!socket->IsConnected()) {
+            // The server answers on the control connection, so it is up: its data port
+            // is what failed, and waiting does not help.
             AddRecord("data connection failed: " + socket->ErrorText().toStdString(), 'E');
+            NoteCause("data connection failed: " + socket->FailureWords(), ErrConnect);
             Retry();
             return;
         }
@@ -121,9 +124,7 @@ void FtpTransfer::OnConnected(JobSocket* socket) {
     if (socket != m_control.get())
         return;
     if (!socket->IsConnected()) {
-        // The server could not be reached; the next attempt may find it.
-        AddRecord("connection failed: " + socket->ErrorText().toStdString(), 'E');
-        Retry();
+        TransferJob::OnConnected(socket); // the server could not be reached
         return;
     }
     if (!m_passive) {

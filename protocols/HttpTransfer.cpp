@@ -69,25 +69,6 @@ void HttpTransfer::CloseSockets() {
     m_socket.reset();
 }
 
-void HttpTransfer::OnConnected(JobSocket* socket) {
-    if (socket->IsConnected()) {
-        TransferJob::OnConnected(socket);
-        return;
-    }
-    if (socket->TlsFailed()) {
-        bool certificate = !socket->TlsErrorText().isEmpty();
-        QString why = certificate ? socket->TlsErrorText() : socket->ErrorText();
-        AddRecord((certificate ? "certificate error: " : "secure connection failed: ") +
-                      why.toStdString(),
-                  'E');
-        Fail(certificate ? ErrCertificate : ErrTlsHandshake);
-        return;
-    }
-    // The server could not be reached; the next attempt may find it.
-    AddRecord("connection failed: " + socket->ErrorText().toStdString(), 'E');
-    Retry();
-}
-
 int HttpTransfer::OnWritable(JobSocket* socket) {
     if (m_tunnel == Tunnel::Connecting) {
         std::string target = m_host + ":" + std::to_string(m_port);
@@ -329,6 +310,7 @@ int HttpTransfer::FinishCoded() {
 
 int HttpTransfer::OnClosed(JobSocket*) {
     if (!HasFlag(JF_HEADER_DONE)) {
+        NoteCause("connection closed before the response");
         Retry();
         return 0;
     }
@@ -337,6 +319,7 @@ int HttpTransfer::OnClosed(JobSocket*) {
             m_chunked ? m_chunks.IsDone() : (m_wireLength < 0 || m_wireBytes >= m_wireLength);
         if (whole)
             return FinishCoded();
+        NoteCause("connection closed before the end of the file");
         Retry();
         return 0;
     }
@@ -344,6 +327,7 @@ int HttpTransfer::OnClosed(JobSocket*) {
         OnFinished();
         return 0;
     }
+    NoteCause("connection closed before the end of the file");
     Retry(); // short: the next attempt asks for the rest
     return 0;
 }
@@ -361,6 +345,7 @@ int HttpTransfer::JudgeFailure() {
         m_item->RestartItem(NormalizeUrl(ResolveUrl(m_item->Url(), location)));
         return 0; // a new job carries on
     }
+    NoteCause(StatusWords());
     if (status == 401)
         return Fail(401);
     if (status == 416 && m_bytes > 0) {
@@ -386,6 +371,15 @@ int HttpTransfer::JudgeFailure() {
     }
     Retry();
     return 0;
+}
+
+std::string HttpTransfer::StatusWords() const {
+    // "HTTP/1.1 503 Service Unavailable" reads "HTTP 503 Service Unavailable".
+    std::string line = m_header.Count() ? m_header.Name(0) : std::string();
+    size_t space = line.find(' ');
+    if (space == std::string::npos)
+        return "HTTP " + std::to_string(m_header.Status());
+    return "HTTP " + TrimText(line.substr(space + 1));
 }
 
 void HttpTransfer::OnFinished() {

@@ -24,7 +24,6 @@ public:
 
     size_t MemoryUse() const override;
     void OnFinished() override;
-    void OnConnected(JobSocket* socket) override;
     int OnClosed(JobSocket* socket) override;
     int OnData(JobSocket* socket, const char* data, size_t count) override;
     int OnWritable(JobSocket* socket) override;
@@ -50,6 +49,8 @@ private:
     int OnHeader(size_t headerLength);
     // Judges a response that is not a success; its body never reaches the file.
     int JudgeFailure();
+    // The status line in plain words, for the cause of a failure.
+    std::string StatusWords() const;
     int Body(const char* data, size_t count);
     int CodedBody(const char* data, size_t count);
     int FinishCoded();

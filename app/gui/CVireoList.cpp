@@ -131,6 +131,10 @@ void CVireoList::SetImage(int line, int image) {
     SetRowImage(line, image);
 }
 
+void CVireoList::SetTip(int line, const std::string& text) {
+    Model().SetTip(line, QString::fromStdString(text));
+}
+
 void CVireoList::DeleteLine(int line) {
     DeleteRow(line);
 }

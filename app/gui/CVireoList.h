@@ -30,6 +30,7 @@ public:
     void SetText(int line, int column, const std::string& text) override;
     void SetImage(int line, int image) override;
     void DeleteLine(int line) override;
+    void SetTip(int line, const std::string& text) override;
     int SelectedLine() const override { return SelectedIndex(); }
     void SelectLine(int line) override { Select(line); }
 

@@ -77,6 +77,14 @@ void ListTableModel::SetImage(int row, int image) {
     }
 }
 
+void ListTableModel::SetTip(int row, const QString& text) {
+    if (row < 0 || row >= RowTotal() || m_rows[size_t(row)].tip == text)
+        return;
+    m_rows[size_t(row)].tip = text;
+    if (row < m_published && !m_titles.empty())
+        Q_EMIT dataChanged(index(row, 0), index(row, int(m_titles.size()) - 1), {Qt::ToolTipRole});
+}
+
 void ListTableModel::RemoveRow(int row) {
     if (row < 0 || row >= RowTotal())
         return;
@@ -113,6 +121,10 @@ QVariant ListTableModel::data(const QModelIndex& index, int role) const {
         return Cell(index.row(), index.column());
     case Qt::SizeHintRole:
         return QSize(-1, m_rowHeight);
+    case Qt::ToolTipRole: {
+        const QString& tip = m_rows[size_t(index.row())].tip;
+        return tip.isEmpty() ? QVariant() : QVariant(tip);
+    }
     default:
         return QVariant();
     }

@@ -21,6 +21,8 @@ public:
     int AppendRow(const QString& text, int value, int image);
     void SetCell(int row, int column, const QString& text);
     void SetImage(int row, int image);
+    // The tooltip of every cell of the row; empty: none.
+    void SetTip(int row, const QString& text);
     void RemoveRow(int row);
     int FindValue(int value) const;
 
@@ -45,6 +47,7 @@ private:
         std::vector<QString> cells;
         int image = 0;
         int value = 0;
+        QString tip;
     };
     void SchedulePublish();
 

@@ -58,7 +58,7 @@ void ProgressReport::OnStateChanged(DownloadItem& item, ItemState from, ItemStat
         text = "done " + item.Url() + " -> " + item.TargetPath() + " (" +
                std::to_string(item.Received()) + " bytes)";
     else if (to == ItemState::Failed)
-        text = "failed " + item.Url() + ": " + item.ErrorText();
+        text = "failed " + item.Url() + ": " + item.FailureText();
     if (text.empty())
         return;
     switch (m_mode) {
@@ -137,7 +137,7 @@ int ProgressReport::Summary(CVireoDoc& doc, bool interrupted) {
             break;
         case ItemState::Failed:
             ++failed;
-            m_err << "vireo: failed: " << doc.Item(i).Url() << ": " << doc.Item(i).ErrorText()
+            m_err << "vireo: failed: " << doc.Item(i).Url() << ": " << doc.Item(i).FailureText()
                   << '\n';
             break;
         default:

@@ -25,8 +25,8 @@ public:
     // Redraws the table when a second has passed since the last time (or force).
     void Refresh(const CVireoDoc& doc, bool force = false);
     void Message(const std::string& caption, const std::string& text);
-    // Clears the table, prints the summary and each failure with its address and error
-    // text; returns the exit status: 0 when every entry is done, else 1.
+    // Clears the table, prints the summary and each failure with its address, error text,
+    // cause and attempts; returns the exit status: 0 when every entry is done, else 1.
     int Summary(CVireoDoc& doc, bool interrupted);
 
     // "1.5 MiB" and the like.

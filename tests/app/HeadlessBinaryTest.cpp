@@ -73,15 +73,20 @@ TEST(HeadlessBinary, AFailedDownloadExitsOneListsItAndStoresNoRunOption) {
         seed.setValue("setup/version", 1);
         seed.setValue("setup/maxdown", 4);
         seed.setValue("setup/downpath", QString::fromStdString(stored));
+        // Each refused attempt waits out its time-out.
+        seed.setValue("setup/timeout", 1);
+        seed.setValue("setup/maxattemp", 2);
     }
-    // Nothing listens on port 9 of the loopback interface.
+    // Nothing listens on port 9 of the loopback interface. The failure names its cause
+    // and the attempts made, as it happens and again in the summary.
     Result r = RunVireo(temp, {"--headless", "-d", QString::fromStdString(dir), "-j", "7",
                                "http://127.0.0.1:9/file.bin"});
     EXPECT_EQ(r.status, 1) << r.out << r.err;
-    EXPECT_NE(r.out.find("failed http://127.0.0.1:9/file.bin: "), std::string::npos) << r.out;
+    const std::string failure = "http://127.0.0.1:9/file.bin: can't establish connection - "
+                                "connection refused (2 attempts)\n";
+    EXPECT_NE(r.out.find("\nfailed " + failure), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("0 done, 1 failed"), std::string::npos) << r.out;
-    EXPECT_NE(r.err.find("vireo: failed: http://127.0.0.1:9/file.bin: "), std::string::npos)
-        << r.err;
+    EXPECT_EQ(r.err, "vireo: failed: " + failure);
     QSettings after(temp.ConfigPath(), QSettings::IniFormat);
     EXPECT_EQ(after.value("setup/maxdown").toInt(), 4);
     EXPECT_EQ(after.value("setup/downpath").toString().toStdString(), stored);

@@ -310,6 +310,30 @@ TEST_F(ListView, ItsOwnDragIsNotTakenBack) {
     EXPECT_EQ(doc.ItemCount(), 2);
 }
 
+// A failed row tells why when the pointer rests on any of its cells; started again, it
+// no longer does.
+TEST_F(ListView, FailedRowTooltipNamesTheCauseAndTheAttempts) {
+    Settings().SetInt("maxdown", 0); // nothing starts by itself
+    doc.RecountSlots();
+    AddFiles(2);
+    doc.Fake(0).SetFailureCause({"connection refused", ErrConnect, 5});
+    doc.Fake(0).Fail(ErrAttempts);
+    Flush();
+    const QAbstractItemModel& model = *List().model();
+    const QString expected = "can't establish connection - connection refused (5 attempts)";
+    for (int column = 0; column < kColumnCount; ++column) {
+        EXPECT_EQ(model.data(model.index(0, column), Qt::ToolTipRole).toString(), expected)
+            << column;
+        EXPECT_FALSE(model.data(model.index(1, column), Qt::ToolTipRole).isValid());
+    }
+    EXPECT_EQ(List().Model().Cell(0, ColStatus), "(0)"); // the status text is unchanged
+
+    List().Select(0);
+    doc.RunCommand(DocCommand::Start);
+    EXPECT_EQ(doc.State(0), ItemState::Waiting);
+    EXPECT_FALSE(model.data(model.index(0, ColStatus), Qt::ToolTipRole).isValid());
+}
+
 TEST(ListModel, AppendsReachTheViewInOneBatchAndOnlyChangesAreSignalled) {
     ListTableModel model;
     for (const char* title : {"a", "b"})

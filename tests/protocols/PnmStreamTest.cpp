@@ -7,12 +7,14 @@
 #include "RealMediaCheck.h"
 #include "engine/ErrorText.h"
 #include "engine/ItemFlags.h"
+#include "peers/FreePort.h"
 #include "peers/ScriptedServer.h"
 #include "protocols/PnmTransfer.h"
 
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QTimer>
 
 #include <cmath>
 #include <memory>
@@ -212,6 +214,26 @@ TEST_F(PnmStream, BusyServerIsAskedAgainAfterTheBusyIdleTime) {
     EXPECT_EQ(server->Connections(), 2);
     EXPECT_FALSE(h.item->HasFlag(IF_BUSY));
     EXPECT_EQ(ProbeFile(PathOf(h, "busy.rm")).codecs, QStringList{"ac3"});
+}
+
+// A server that starts listening 3 s after the recording began (time-out 2 s, 5
+// attempts) is reached by a later attempt: refused connections wait out their time-out.
+TEST_F(PnmStream, ServerThatComesUpLateIsRecorded) {
+    PnaStreamServer server(Content(kAudio20), kAudio20.options);
+    quint16 port = FreePort();
+    ItemHarness h;
+    Settings().SetInt("timeout", 2);
+    Settings().SetInt("maxattemp", 5);
+    QElapsedTimer clock;
+    clock.start();
+    QTimer::singleShot(3000, Qt::PreciseTimer, [&] { ASSERT_TRUE(server.Listen(port)); });
+    h.Start("pnm://127.0.0.1:" + std::to_string(port) + "/media/late.rm", false, h.Path("late.rm"));
+    ASSERT_TRUE(h.WaitDone(40000));
+    EXPECT_EQ(h.finished, 1) << h.LogText();
+    EXPECT_GE(clock.elapsed(), 3000);
+    EXPECT_EQ(server.Connections(), 1);
+    EXPECT_TRUE(h.LogHas(" E connection failed: "));
+    EXPECT_EQ(ProbeFile(PathOf(h, "late.rm")).codecs, QStringList{"ac3"});
 }
 
 TEST_F(PnmStream, LiveStreamIsRecordedUntilStoppedWithItsTimestampsFromZero) {
