@@ -44,7 +44,7 @@ std::string CVireoDoc::TargetPath(const std::string& address) {
         settings.SetInt(keys::IndexNum, n + 1);
         name = "index" + std::to_string(n) + ".htm";
     } else {
-        name = SanitizeFileName(AfterLastSlash(address));
+        name = FileNameFromUrl(address);
         if (name.empty() || name == ".")
             name = kFallbackName;
         if (kind == UrlPnm) {
