@@ -100,7 +100,8 @@ int RunHeadless(const HeadlessOptions& options, int argc, char** argv) {
     // went away never ends the process before the transfers are stopped and the list is
     // saved.
     auto watcher = std::make_unique<SignalWatcher>(
-        [&](int signo) { endWith([&] { return session.Interrupt(signo); }); });
+        [&](int signo) { endWith([&] { return session.Interrupt(signo); }); },
+        std::vector<int>{SIGINT, SIGTERM, SIGHUP, SIGPIPE});
 
     auto run = [&] {
         int status = session.Begin();

@@ -21,6 +21,8 @@ using namespace vireo;
 using namespace vireo::test;
 
 namespace {
+const std::vector<int> kRunSignals{SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+
 // The watched signals at their default for one scope (a test run started in the background
 // or under nohup inherits some of them ignored), then as they were.
 class DefaultSignals {
@@ -213,7 +215,7 @@ TEST(SignalWatcher, HangUpTerminateAndAnOutputNobodyReadsArriveOnTheLoop) {
         return write(fd, "x", 1) == -1 && errno == EPIPE;
     };
     {
-        SignalWatcher watcher([&](int signo) { seen.push_back(signo); });
+        SignalWatcher watcher([&](int signo) { seen.push_back(signo); }, kRunSignals);
         std::raise(SIGHUP);
         std::raise(SIGTERM);
         spin(2);
@@ -256,7 +258,7 @@ TEST(SignalWatcher, ASignalIgnoredAtTheStartStaysIgnored) {
     std::signal(SIGHUP, SIG_IGN); // as under nohup
     std::vector<int> seen;
     {
-        SignalWatcher watcher([&](int signo) { seen.push_back(signo); });
+        SignalWatcher watcher([&](int signo) { seen.push_back(signo); }, kRunSignals);
         std::raise(SIGHUP);
         std::raise(SIGTERM);
         for (int i = 0; i < 50 && seen.empty(); ++i)
