@@ -53,7 +53,7 @@ std::string CVireoDoc::TargetPath(const std::string& address) {
         }
         settings.SetInt(keys::IndexNum, n);
     } else {
-        name = SanitizeFileName(AfterLastSlash(address));
+        name = FileNameFromUrl(address);
         if (name.empty() || name == ".")
             name = kFallbackName;
         if (kind == UrlPnm) {

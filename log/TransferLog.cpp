@@ -1,11 +1,14 @@
 #include "log/TransferLog.h"
 
 #include "common/ByteBuffer.h"
+#include "log/LogDirectory.h"
 #include "log/LogWindowSink.h"
 #include "settings/SettingsStore.h"
 
 #include <cerrno>
 #include <fcntl.h>
+#include <filesystem>
+#include <system_error>
 #include <unistd.h>
 #include <vector>
 
@@ -13,13 +16,24 @@ namespace vireo {
 
 namespace {
 
+// Opens a log file, creating the log directory first when it is missing (a first log, or
+// a directory removed while the program runs). -1 when it cannot be opened.
+int OpenLogFile(const std::string& path, int flags) {
+    int fd = ::open(path.c_str(), flags | O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0 && errno == ENOENT) {
+        std::error_code error;
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
+        fd = ::open(path.c_str(), flags | O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    }
+    return fd;
+}
+
 // The log file opened for appending. O_APPEND puts every write at the end of the file,
 // so a line costs one open, one write and one close: no seek, no read, nothing that
 // grows with the size of the log.
 class AppendFile {
 public:
-    explicit AppendFile(const std::string& path)
-        : m_fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666)) {}
+    explicit AppendFile(const std::string& path) : m_fd(OpenLogFile(path, O_APPEND)) {}
     ~AppendFile() {
         if (m_fd >= 0)
             ::close(m_fd);
@@ -56,14 +70,10 @@ TransferLog::TransferLog() {
     int number = NextFileNumber(settings.GetInt(keys::LogNum));
     settings.SetInt(keys::LogNum, number);
 
-    m_path = settings.GetString(keys::DownPath);
-    if (m_path.empty() || m_path.back() != '/')
-        m_path += '/';
-    m_path += std::to_string(number);
-    m_path += ".log";
+    m_path = TransferLogDirectory() + "/" + std::to_string(number) + ".log";
 
     if (LogOn()) {
-        int fd = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        int fd = OpenLogFile(m_path, O_TRUNC);
         if (fd >= 0)
             ::close(fd);
     }

@@ -1,7 +1,7 @@
 #pragma once
 // The transfer log of one download item: numbered records with a kind letter,
-// written to "n.log" in the download directory while the setting "log" is on, and shown
-// live by at most one attached log window.
+// written to "n.log" in the user's log directory (TransferLogDirectory) while the setting
+// "log" is on, and shown live by at most one attached log window.
 //
 // No operation reports an error: a file that cannot be opened, written, copied or
 // deleted makes the operation a no-op. Every writer tests "log" at each call, so callers
@@ -20,7 +20,7 @@ class LogWindowSink;
 class TransferLog {
 public:
     // Takes the next file number from "lognum" (2..667, stored at once) and fixes the
-    // path in "downpath"; when "log" is on, empties (or creates) the file.
+    // path in the log directory; when "log" is on, empties (or creates) the file.
     TransferLog();
     // Closes the attached window, then removes the file (when "log" is on).
     virtual ~TransferLog();

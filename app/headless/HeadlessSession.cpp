@@ -14,7 +14,9 @@
 
 #include <unistd.h>
 
+#include <csignal>
 #include <iostream>
+#include <memory>
 
 namespace vireo {
 
@@ -68,11 +70,11 @@ int HeadlessSession::End() {
     return m_report.Summary(m_doc, false);
 }
 
-int HeadlessSession::Interrupt() {
+int HeadlessSession::Interrupt(int signo) {
     m_doc.RunCommand(DocCommand::StopAll);
     m_doc.OnCloseDocument();
     m_report.Summary(m_doc, true);
-    return kInterrupted;
+    return SignalExitStatus(signo);
 }
 
 int RunHeadless(const HeadlessOptions& options, int argc, char** argv) {
@@ -86,10 +88,6 @@ int RunHeadless(const HeadlessOptions& options, int argc, char** argv) {
     doc.SetUi(&ui);
     HeadlessSession session(doc, options, report, std::cerr);
 
-    int status = session.Begin();
-    if (status != HeadlessSession::kGoOn)
-        return status;
-
     bool ending = false;
     auto endWith = [&](auto&& step) {
         if (ending)
@@ -97,34 +95,53 @@ int RunHeadless(const HeadlessOptions& options, int argc, char** argv) {
         ending = true;
         QCoreApplication::exit(step());
     };
-    SignalWatcher signals([&](int) { endWith([&] { return session.Interrupt(); }); });
-    if (session.Finished())
-        return session.End();
+    // Watched before anything is started or printed (and before any thread starts): a
+    // signal that comes early is served as soon as the event loop runs, and a reader that
+    // went away never ends the process before the transfers are stopped and the list is
+    // saved.
+    auto watcher = std::make_unique<SignalWatcher>(
+        [&](int signo) { endWith([&] { return session.Interrupt(signo); }); },
+        std::vector<int>{SIGINT, SIGTERM, SIGHUP, SIGPIPE});
 
-    // The run ends as soon as the last entry settles, not at the next look of the timer;
-    // the check is queued so that it never runs inside the document's own calls.
-    ui.SetStateChangeHook([&] {
-        QMetaObject::invokeMethod(
-            &app,
-            [&] {
-                if (session.Finished())
-                    endWith([&] { return session.End(); });
-            },
-            Qt::QueuedConnection);
-    });
-    QTimer watch;
-    watch.setInterval(200);
-    QObject::connect(&watch, &QTimer::timeout, [&] {
+    auto run = [&] {
+        int status = session.Begin();
+        if (status != HeadlessSession::kGoOn)
+            return status;
         if (session.Finished())
-            endWith([&] { return session.End(); });
-        else
-            report.Refresh(doc);
-    });
-    watch.start();
-    report.Refresh(doc, true);
-    int exitStatus = app.exec();
-    ui.SetStateChangeHook({});
-    return exitStatus;
+            return session.End();
+
+        // The run ends as soon as the last entry settles, not at the next look of the
+        // timer; the check is queued so that it never runs inside the document's own calls.
+        ui.SetStateChangeHook([&] {
+            QMetaObject::invokeMethod(
+                &app,
+                [&] {
+                    if (session.Finished())
+                        endWith([&] { return session.End(); });
+                },
+                Qt::QueuedConnection);
+        });
+        QTimer watch;
+        watch.setInterval(200);
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (session.Finished())
+                endWith([&] { return session.End(); });
+            else
+                report.Refresh(doc);
+        });
+        watch.start();
+        report.Refresh(doc, true);
+        int exitStatus = app.exec();
+        ui.SetStateChangeHook({});
+        return exitStatus;
+    };
+    int status = run();
+    // The run is over; what is still written on the way out (the document's last words,
+    // the buffers flushed at exit) to an output nobody reads is dropped, where SIGPIPE's
+    // default would turn a finished run into a killed one.
+    std::signal(SIGPIPE, SIG_IGN);
+    watcher.reset();
+    return status;
 }
 
 } // namespace vireo

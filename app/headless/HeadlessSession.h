@@ -16,7 +16,9 @@ class HeadlessSession {
 public:
     static constexpr int kGoOn = -1;
     static constexpr int kUsageError = 2;
+    // 128 + SIGINT: the status after Ctrl-C. Other signals give 128 + their number.
     static constexpr int kInterrupted = 130;
+    static constexpr int SignalExitStatus(int signo) { return 128 + signo; }
 
     HeadlessSession(CVireoDoc& doc, const HeadlessOptions& options, ProgressReport& report,
                     std::ostream& err);
@@ -30,8 +32,8 @@ public:
     // Saves the last list and prints the summary; 0 when every entry is done, else 1.
     int End();
     // Stops every transfer (partial files stay for a resume), saves the last list and
-    // prints the summary; kInterrupted.
-    int Interrupt();
+    // prints the summary; SignalExitStatus(signo), so kInterrupted for SIGINT.
+    int Interrupt(int signo);
 
 private:
     int UsageError(const std::string& reason);

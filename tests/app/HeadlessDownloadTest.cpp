@@ -1,5 +1,6 @@
 // The built program downloading from a real web server: the parallel limit, the order of
-// starting, and a run killed in the middle that the next run finishes.
+// starting, a run killed or ended by a signal in the middle that the next run finishes,
+// and where its transfer logs go.
 #include "TempSettings.h"
 #include "peers/NginxPeer.h"
 #include "peers/TestFiles.h"
@@ -10,6 +11,8 @@
 #include <QFile>
 #include <QProcess>
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 using namespace vireo;
 using namespace vireo::test;
@@ -36,9 +39,19 @@ protected:
     }
     void Launch(QProcess& p, const QStringList& args) {
         p.setProcessEnvironment(Env());
+        // The signals a run reacts to start at their default, whatever this test inherited
+        // (a background or nohup run of the tests has some of them ignored).
+        p.setChildProcessModifier([] {
+            for (int signo : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
+                std::signal(signo, SIG_DFL);
+        });
         p.start(VIREO_BINARY, QStringList{"--headless", "-d", out} + args);
         ASSERT_TRUE(p.waitForStarted());
     }
+    QStringList Logs(const QString& dir) const {
+        return QDir(dir).entryList({"*.log"}, QDir::Files);
+    }
+    QString LogDir() const { return QString::fromStdString(temp.Path("/home/logs")); }
     QByteArray Read(const QString& name) const {
         QFile f(out + "/" + name);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -112,4 +125,74 @@ TEST_F(HeadlessDownload, KilledRunIsResumedFromTheLastList) {
     for (int i = 0; i < 3; ++i)
         EXPECT_TRUE(Read(QString("big%1.bin").arg(i)) == sources[size_t(i)]) << i;
     EXPECT_TRUE(server.AccessLog().contains("\"bytes=")) << server.AccessLog().toStdString();
+}
+
+TEST_F(HeadlessDownload, HangUpTerminateAndPipeStopLikeCtrlCAndTheNextRunResumes) {
+    const QByteArray source = RandomBytes(4 * 1024 * 1024, 7);
+    server.Put("big.bin", source);
+    const QString url = server.HttpUrl("/slow/big.bin");
+    const QString lastList = QString::fromStdString(temp.Path("/home/lastlist.txt"));
+    struct Case {
+        int signo;
+        int status;
+    } cases[] = {{SIGHUP, 129}, {SIGTERM, 143}, {SIGPIPE, 141}, {SIGINT, 130}};
+    for (const Case& c : cases) {
+        QFile::remove(out + "/big.bin");
+        QFile::remove(lastList);
+        QProcess first;
+        Launch(first, {url});
+        ASSERT_TRUE(WaitUntil([&] { return QFile(out + "/big.bin").size() > 500000; }, 20000));
+        // The transfer log is written in the state directory, never beside the download.
+        EXPECT_EQ(Logs(LogDir()).size(), 1) << c.signo;
+        EXPECT_EQ(Logs(out), QStringList{}) << c.signo;
+        ::kill(pid_t(first.processId()), c.signo);
+        ASSERT_TRUE(first.waitForFinished(10000)) << c.signo;
+        EXPECT_EQ(first.exitStatus(), QProcess::NormalExit) << c.signo;
+        EXPECT_EQ(first.exitCode(), c.status) << first.readAllStandardError().toStdString();
+        EXPECT_NE(first.readAllStandardOutput().indexOf("0 done, 0 failed, 1 stopped"), -1);
+
+        QByteArray partial = Read("big.bin");
+        EXPECT_GT(partial.size(), 500000) << c.signo;
+        EXPECT_LT(partial.size(), source.size()) << c.signo;
+        EXPECT_TRUE(source.startsWith(partial)) << c.signo;
+        EXPECT_EQ(Logs(LogDir()), QStringList{}) << c.signo; // removed as at a normal exit
+        ASSERT_EQ(ReadWholeFile(lastList), url.toUtf8() + "\r\n") << c.signo;
+
+        QProcess second;
+        Launch(second, {});
+        ASSERT_TRUE(second.waitForFinished(30000));
+        EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+        EXPECT_TRUE(Read("big.bin") == source) << c.signo;
+    }
+    // Every second run continued the partial file rather than starting again.
+    EXPECT_GE(server.AccessLog().count("\"bytes="), 4) << server.AccessLog().toStdString();
+}
+
+TEST_F(HeadlessDownload, AReaderThatGoesAwayEndsTheRunWith141AfterStoppingIt) {
+    const QByteArray small = RandomBytes(600000, 8), big = RandomBytes(4 * 1024 * 1024, 9);
+    server.Put("small.bin", small);
+    server.Put("big.bin", big);
+    const QStringList urls{server.HttpUrl("/slow/small.bin"), server.HttpUrl("/slow/big.bin")};
+    // head takes the first byte and leaves; the next line vireo writes meets a closed pipe.
+    QProcess first;
+    first.setProcessEnvironment(Env());
+    first.setChildProcessModifier([] {
+        for (int signo : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
+            std::signal(signo, SIG_DFL);
+    });
+    first.start("bash", {"-c", "\"$@\" | head -c1 >/dev/null; exit \"${PIPESTATUS[0]}\"", "run",
+                         VIREO_BINARY, "--headless", "-j", "1", "-d", out, urls[0], urls[1]});
+    ASSERT_TRUE(first.waitForFinished(20000));
+    EXPECT_EQ(first.exitCode(), 141) << first.readAllStandardError().toStdString();
+    EXPECT_LT(QFile(out + "/big.bin").size(), big.size());
+    EXPECT_EQ(Logs(LogDir()), QStringList{});
+    EXPECT_EQ(ReadWholeFile(QString::fromStdString(temp.Path("/home/lastlist.txt"))),
+              (urls.join("\r\n") + "\r\n").toUtf8());
+
+    QProcess second;
+    Launch(second, {});
+    ASSERT_TRUE(second.waitForFinished(30000));
+    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+    EXPECT_TRUE(Read("small.bin") == small);
+    EXPECT_TRUE(Read("big.bin") == big);
 }

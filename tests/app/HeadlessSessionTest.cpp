@@ -9,13 +9,42 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <iterator>
 #include <sstream>
 
 using namespace vireo;
 using namespace vireo::test;
 
 namespace {
+const std::vector<int> kRunSignals{SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+
+// The watched signals at their default for one scope (a test run started in the background
+// or under nohup inherits some of them ignored), then as they were.
+class DefaultSignals {
+public:
+    DefaultSignals() {
+        for (size_t i = 0; i < std::size(kSignals); ++i)
+            sigaction(kSignals[i], nullptr, &m_old[i]);
+        for (int signo : kSignals)
+            std::signal(signo, SIG_DFL);
+    }
+    ~DefaultSignals() {
+        for (size_t i = 0; i < std::size(kSignals); ++i)
+            sigaction(kSignals[i], &m_old[i], nullptr);
+    }
+    DefaultSignals(const DefaultSignals&) = delete;
+    DefaultSignals& operator=(const DefaultSignals&) = delete;
+
+private:
+    static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+    struct sigaction m_old[std::size(kSignals)]{};
+};
+
 class Headless : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -154,9 +183,10 @@ TEST_F(Headless, InterruptStopsTransfersKeepsTheListAndExits130) {
     ASSERT_EQ(doc.RunningCount(), 2);
     int status = -1;
     {
+        DefaultSignals defaults; // a run started in the background may inherit SIGINT ignored
         SignalWatcher watcher([&](int signo) {
             EXPECT_EQ(signo, SIGINT);
-            status = session.Interrupt();
+            status = session.Interrupt(signo);
         });
         std::raise(SIGINT);
         for (int i = 0; i < 50 && status < 0; ++i)
@@ -170,6 +200,75 @@ TEST_F(Headless, InterruptStopsTransfersKeepsTheListAndExits130) {
     EXPECT_EQ(ReadAll(temp.Path("/home/lastlist.txt")),
               "http://h.x/a.zip\r\nhttp://h.x/b.zip\r\nhttp://h.x/c.zip\r\n");
     EXPECT_NE(out.str().find("1 done, 0 failed, 2 stopped"), std::string::npos) << out.str();
+}
+
+TEST(SignalWatcher, HangUpTerminateAndAnOutputNobodyReadsArriveOnTheLoop) {
+    QtApp();
+    DefaultSignals defaults;
+    std::vector<int> seen;
+    auto spin = [&](size_t count) {
+        for (int i = 0; i < 25 && seen.size() < count; ++i)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    };
+    auto writeToBrokenPipe = [](int fd) {
+        errno = 0;
+        return write(fd, "x", 1) == -1 && errno == EPIPE;
+    };
+    {
+        SignalWatcher watcher([&](int signo) { seen.push_back(signo); }, kRunSignals);
+        std::raise(SIGHUP);
+        std::raise(SIGTERM);
+        spin(2);
+        EXPECT_EQ(seen, (std::vector<int>{SIGHUP, SIGTERM}));
+
+        // A connection of our own that breaks only fails its write.
+        int conn[2];
+        ASSERT_EQ(pipe(conn), 0);
+        close(conn[0]);
+        EXPECT_TRUE(writeToBrokenPipe(conn[1]));
+        close(conn[1]);
+        spin(3);
+        EXPECT_EQ(seen.size(), 2u);
+
+        // Standard output whose reader went away ends the run, and the process lives on.
+        std::fflush(stdout);
+        int out[2];
+        ASSERT_EQ(pipe(out), 0);
+        int savedStdout = dup(STDOUT_FILENO);
+        dup2(out[1], STDOUT_FILENO);
+        close(out[1]);
+        close(out[0]);
+        bool failed = writeToBrokenPipe(STDOUT_FILENO);
+        spin(3);
+        dup2(savedStdout, STDOUT_FILENO);
+        close(savedStdout);
+        EXPECT_TRUE(failed);
+        std::raise(SIGPIPE); // left pending: the watcher drops it as it goes
+    }
+    EXPECT_EQ(seen, (std::vector<int>{SIGHUP, SIGTERM, SIGPIPE}));
+    EXPECT_EQ(HeadlessSession::SignalExitStatus(SIGHUP), 129);
+    EXPECT_EQ(HeadlessSession::SignalExitStatus(SIGTERM), 143);
+    EXPECT_EQ(HeadlessSession::SignalExitStatus(SIGPIPE), 141);
+    EXPECT_EQ(HeadlessSession::SignalExitStatus(SIGINT), HeadlessSession::kInterrupted);
+}
+
+TEST(SignalWatcher, ASignalIgnoredAtTheStartStaysIgnored) {
+    QtApp();
+    DefaultSignals defaults;
+    std::signal(SIGHUP, SIG_IGN); // as under nohup
+    std::vector<int> seen;
+    {
+        SignalWatcher watcher([&](int signo) { seen.push_back(signo); }, kRunSignals);
+        std::raise(SIGHUP);
+        std::raise(SIGTERM);
+        for (int i = 0; i < 50 && seen.empty(); ++i)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(seen, std::vector<int>{SIGTERM});
+    struct sigaction now {};
+    sigaction(SIGHUP, nullptr, &now);
+    EXPECT_EQ(now.sa_handler, SIG_IGN);
 }
 
 TEST(ProgressTable, ShowsRunningEntriesAndRedrawsAtMostOnceASecond) {

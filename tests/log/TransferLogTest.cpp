@@ -1,5 +1,6 @@
 #include "log/TransferLog.h"
 #include "TempSettings.h"
+#include "log/LogDirectory.h"
 #include "log/LogWindowSink.h"
 
 #include "common/ByteBuffer.h"
@@ -8,8 +9,10 @@
 #include <QSettings>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,11 +21,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A profile with logging on and the download directory in the test's own folder.
+// A profile with logging on, the download directory in the test's own folder and the
+// logs in $VIREO_HOME/logs (not created yet).
 class LogTest : public ::testing::Test {
 protected:
     void SetUp() override {
         downDir = temp.Path("/down");
+        logDir = temp.Path("/home/logs");
         fs::create_directories(downDir);
         Settings().SetString(keys::DownPath, downDir);
         Settings().SetInt(keys::Log, 1);
@@ -40,7 +45,32 @@ protected:
     }
 
     test::TempSettings temp;
-    std::string downDir;
+    std::string downDir, logDir;
+};
+
+// Sets an environment variable for one scope, then puts back what was there.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : m_name(name) {
+        if (const char* old = std::getenv(name))
+            m_old = old;
+        if (value)
+            setenv(name, value, 1);
+        else
+            unsetenv(name);
+    }
+    ~ScopedEnv() {
+        if (m_old)
+            setenv(m_name, m_old->c_str(), 1);
+        else
+            unsetenv(m_name);
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_old;
 };
 
 // A window that records what the log tells it, and checks that every line it hears of
@@ -84,7 +114,8 @@ TEST_F(LogTest, FileNumbersRunFrom2To667AndAreStoredAtOnce) {
         if (c.stored != -1000)
             Settings().SetInt(keys::LogNum, c.stored);
         TransferLog log;
-        EXPECT_EQ(log.FilePath(), downDir + "/" + std::to_string(c.file) + ".log") << c.stored;
+        EXPECT_EQ(log.FilePath(), fresh.Path("/home/logs/") + std::to_string(c.file) + ".log")
+            << c.stored;
         QSettings raw(fresh.ConfigPath(), QSettings::IniFormat);
         EXPECT_EQ(raw.value("setup/lognum").toInt(), c.file) << c.stored;
     }
@@ -101,25 +132,55 @@ TEST_F(LogTest, EachNewLogTakesTheNextNumberAndWrapsAfter667) {
     EXPECT_EQ(StoredLogNum(), 3);
 }
 
-TEST_F(LogTest, PathIsTakenOnceAndAnEmptyDownPathMeansTheRoot) {
-    TransferLog log;
-    Settings().SetString(keys::DownPath, "/elsewhere");
-    EXPECT_EQ(log.FilePath(), downDir + "/2.log");
+TEST_F(LogTest, TheLogDirectoryIsTheUsersStateDirectory) {
+    std::string home = temp.Path("/user");
+    struct Case {
+        const char *vireoHome, *stateHome;
+        std::string dir;
+    } cases[] = {
+        {"/v/home", "/s", "/v/home/logs"},
+        {"/v/home//", nullptr, "/v/home/logs"},
+        {nullptr, "/s/state", "/s/state/Tarnwell/Vireo/logs"},
+        {"", "/s/state/", "/s/state/Tarnwell/Vireo/logs"},
+        {nullptr, nullptr, home + "/.local/state/Tarnwell/Vireo/logs"},
+        {nullptr, "relative/state", home + "/.local/state/Tarnwell/Vireo/logs"},
+    };
+    for (const Case& c : cases) {
+        ScopedEnv vireoHome("VIREO_HOME", c.vireoHome);
+        ScopedEnv stateHome("XDG_STATE_HOME", c.stateHome);
+        EXPECT_EQ(TransferLogDirectory(), c.dir)
+            << (c.vireoHome ? c.vireoHome : "-") << " " << (c.stateHome ? c.stateHome : "-");
+    }
+}
 
-    Settings().SetInt(keys::Log, 0); // nothing may be written to "/" by this test
-    Settings().SetString(keys::DownPath, "");
-    TransferLog rooted;
-    EXPECT_EQ(rooted.FilePath(), "/3.log");
+TEST_F(LogTest, LogsAreWrittenToTheLogDirectoryNeverBesideTheDownloads) {
+    ASSERT_FALSE(fs::exists(logDir));
+    TransferLog log;
+    EXPECT_EQ(log.FilePath(), logDir + "/2.log");
+    EXPECT_TRUE(fs::is_regular_file(logDir + "/2.log")); // the directory is made for it
+    log.AddRecord("receiving data", LogKind::Data);
+    EXPECT_EQ(FileText(logDir + "/2.log"), "#1 R receiving data\r\n");
+    EXPECT_TRUE(fs::is_empty(downDir));
+
+    // The path is fixed when the log is made; a directory removed meanwhile comes back.
+    {
+        ScopedEnv elsewhere("VIREO_HOME", temp.Path("/elsewhere").c_str());
+        fs::remove_all(logDir);
+        log.AddRecord("again", LogKind::Info);
+    }
+    EXPECT_EQ(FileText(logDir + "/2.log"), "#2 I again\r\n");
+    EXPECT_FALSE(fs::exists(temp.Path("/elsewhere")));
 }
 
 TEST_F(LogTest, ConstructionEmptiesAnOldFileOnlyWhileLogging) {
-    ByteBuffer("stale line\r\n").SaveFile(downDir + "/2.log");
+    fs::create_directories(logDir);
+    ByteBuffer("stale line\r\n").SaveFile(logDir + "/2.log");
     {
         TransferLog log;
         EXPECT_EQ(FileText(log.FilePath()), "");
     }
     Settings().SetInt(keys::Log, 0);
-    ByteBuffer("stale line\r\n").SaveFile(downDir + "/3.log");
+    ByteBuffer("stale line\r\n").SaveFile(logDir + "/3.log");
     TransferLog off;
     EXPECT_EQ(FileText(off.FilePath()), "stale line\r\n");
     TransferLog offToo;
@@ -181,7 +242,7 @@ TEST_F(LogTest, SwitchingLoggingOnLaterAppendsWithoutEmptying) {
     log.AddRecord("kept", '!', true);
     EXPECT_EQ(FileText(log.FilePath()), "#1 ! kept\r\n");
 
-    ByteBuffer("someone else's line\r\n").SaveFile(downDir + "/3.log");
+    ByteBuffer("someone else's line\r\n").SaveFile(logDir + "/3.log");
     Settings().SetInt(keys::Log, 0);
     TransferLog other;
     Settings().SetInt(keys::Log, 1);
@@ -328,8 +389,9 @@ TEST_F(LogTest, CopyReplacesTheDestinationEntirely) {
     EXPECT_EQ(FileText(dest), "#1 ! short log\r\n");
 }
 
-TEST_F(LogTest, AMissingDirectoryMakesEveryWriteANoOp) {
-    Settings().SetString(keys::DownPath, temp.Path("/missing"));
+TEST_F(LogTest, ADirectoryThatCannotBeMadeMakesEveryWriteANoOp) {
+    ByteBuffer("a file, not a directory").SaveFile(temp.Path("/blocker"));
+    ScopedEnv home("VIREO_HOME", temp.Path("/blocker/home").c_str());
     TransferLog log;
     RecordingWindow window;
     log.AttachWindow(&window);
@@ -339,7 +401,6 @@ TEST_F(LogTest, AMissingDirectoryMakesEveryWriteANoOp) {
     EXPECT_EQ(log.Counter(), 2); // the counter advances all the same
     EXPECT_EQ(log.LastRecord(), "41 42 AB\r\n");
     EXPECT_TRUE(window.records.empty());
-    EXPECT_FALSE(fs::exists(temp.Path("/missing")));
     log.CopyTo(temp.Path("/copy.txt"));
     EXPECT_FALSE(fs::exists(temp.Path("/copy.txt")));
     log.DetachWindow(&window);
