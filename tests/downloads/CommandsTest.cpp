@@ -1,4 +1,5 @@
 #include "DocFixture.h"
+#include "OwnFiles.h"
 
 #include <QFile>
 
@@ -105,7 +106,8 @@ TEST_F(Commands, StartOnADoneRowAsksWhetherToContinue) {
         SCOPED_TRACE(int(c.answer));
         doc.RunCommand(DocCommand::NewList);
         AddFiles(1);
-        Touch(doc.Item(0).TargetPath());
+        // A file the finished entry wrote (the fake items write none themselves).
+        ASSERT_TRUE(WriteOwnFile(doc.Item(0).TargetPath(), "", true));
         doc.Fake(0).Finish();
         ui.continueAnswer = c.answer;
         ui.activityInDialog.clear();
@@ -227,11 +229,7 @@ TEST_F(Commands, InsertLinkAddsTheAddressAndMarksPagesForHarvesting) {
     // A page complete on disk is done inside the add and harvested at once.
     doc.script.results["http://h.x/done.htm"] = StartResult::Complete;
     SetMaxDown(5);
-    {
-        QFile f(QString::fromStdString(downDir + "/done.htm"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("<html>");
-    }
+    ASSERT_TRUE(WriteOwnFile(downDir + "/done.htm", "<html>", true));
     ui.insertLink = DocumentUi::InsertLinkAnswer{"http://h.x/done.htm", true};
     doc.RunCommand(DocCommand::InsertLink);
     ASSERT_EQ(doc.harvested.size(), 1u);
