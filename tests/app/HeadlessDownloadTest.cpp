@@ -7,12 +7,15 @@
 #include "peers/WaitUntil.h"
 #include "settings/Startup.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QTcpServer>
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <map>
 
 using namespace vireo;
 using namespace vireo::test;
@@ -195,4 +198,89 @@ TEST_F(HeadlessDownload, AReaderThatGoesAwayEndsTheRunWith141AfterStoppingIt) {
     EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
     EXPECT_TRUE(Read("small.bin") == small);
     EXPECT_TRUE(Read("big.bin") == big);
+}
+
+// What a user sees in the download folder after runs of the program itself.
+TEST_F(HeadlessDownload, TheFolderKeepsWhatIsNotVireosAndNothingIsFetchedTwice) {
+    const QByteArray notes = RandomBytes(40000, 11), pkg = RandomBytes(90000, 12);
+    server.Put("notes.txt", notes);
+    server.Put("pkg-1.2.3.tar.gz", pkg);
+    server.Put("dir/index.html", "<html>the page</html>\n");
+    std::map<QString, QByteArray> users = {{"notes.txt", "mine\n"},
+                                           {"index0.htm", "0"},
+                                           {"index1.htm", "1"},
+                                           {"index2.htm", "2"},
+                                           {"index3.htm", "3"}};
+    for (const auto& [name, bytes] : users)
+        ASSERT_FALSE(WriteFileUnder(out, name, bytes).isEmpty());
+    const QStringList urls{server.HttpUrl("/notes.txt"), server.HttpUrl("/dir/"),
+                           server.HttpUrl("/pkg-1.2.3.tar.gz")};
+
+    QProcess first;
+    Launch(first, urls);
+    ASSERT_TRUE(first.waitForFinished(30000));
+    EXPECT_EQ(first.exitCode(), 0) << first.readAllStandardError().toStdString();
+    for (const auto& [name, bytes] : users)
+        EXPECT_TRUE(Read(name) == bytes) << name.toStdString();
+    EXPECT_TRUE(Read("notes1.txt") == notes);
+    // The page took an index name that was free.
+    QStringList pages = QDir(out).entryList({"index*.htm"}, QDir::Files);
+    ASSERT_EQ(pages.size(), 5) << pages.join(", ").toStdString();
+    for (const QString& name : pages)
+        if (!users.count(name))
+            EXPECT_TRUE(Read(name) == "<html>the page</html>\n") << name.toStdString();
+    EXPECT_TRUE(Read("pkg-1.2.3.tar.gz") == pkg);
+
+    // The same files again: finished already, so no request reaches the server.
+    int requests = server.AccessLog().count('\n');
+    QProcess second;
+    Launch(second, {urls[0], urls[2]});
+    ASSERT_TRUE(second.waitForFinished(30000));
+    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+    EXPECT_EQ(server.AccessLog().count('\n'), requests) << server.AccessLog().toStdString();
+    EXPECT_EQ(QDir(out).entryList(QDir::Files).size(), int(users.size()) + 3)
+        << QDir(out).entryList(QDir::Files).join(", ").toStdString();
+}
+
+TEST_F(HeadlessDownload, FailuresLeaveTheFolderEmpty) {
+    Settings().SetInt("timeout", 1);
+    Settings().SetInt("maxattemp", 2);
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+    const QString refused = QString("http://127.0.0.1:%1/refused.bin").arg(closed.serverPort());
+    closed.close();
+    QProcess p;
+    Launch(p, {server.HttpUrl("/no/such.bin"), refused});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 1);
+    QString err = p.readAllStandardError();
+    EXPECT_TRUE(err.contains("connection refused")) << err.toStdString();
+    EXPECT_EQ(QDir(out).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{});
+}
+
+TEST_F(HeadlessDownload, AChangedSourceIsFetchedWholeNotSplicedOntoThePartialFile) {
+    const QByteArray before = RandomBytes(4 * 1024 * 1024, 13);
+    const QByteArray after = RandomBytes(3 * 1024 * 1024 + 17, 14);
+    const QString served = server.Put("moving.bin", before);
+    const QString url = server.HttpUrl("/slow/moving.bin");
+    QProcess first;
+    Launch(first, {url});
+    ASSERT_TRUE(WaitUntil([&] { return QFile(out + "/moving.bin").size() > 500000; }, 20000));
+    ::kill(pid_t(first.processId()), SIGTERM);
+    ASSERT_TRUE(first.waitForFinished(10000));
+    EXPECT_EQ(first.exitCode(), 143);
+    ASSERT_LT(QFile(out + "/moving.bin").size(), before.size());
+
+    server.Put("moving.bin", after);
+    QFile file(served);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(60),
+                                 QFileDevice::FileModificationTime));
+    file.close();
+    QProcess second;
+    Launch(second, {});
+    ASSERT_TRUE(second.waitForFinished(30000));
+    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+    EXPECT_TRUE(Read("moving.bin") == after);
 }
