@@ -7,10 +7,13 @@ set -euo pipefail
 # depend on what else happens to be installed.
 build_pkgs=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
     zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev netbase fonts-dejavu-core)
-# Real peers and tools the tests drive: web server, proxy, FTP server, media tools,
+# Real peers and tools the tests drive: web servers, proxy, FTP server, media tools,
 # certificates, a virtual display; perl writes the FTP test login database.
-test_pkgs=(nginx tinyproxy vsftpd ffmpeg openssl xvfb xauth curl wget aria2
+test_pkgs=(nginx lighttpd apache2 tinyproxy vsftpd ffmpeg openssl xvfb xauth curl wget aria2
     clang-format attr perl)
+# Of those, the ones that come with a system service. The tests start their own instances
+# on free ports; the packages' own must neither start on install nor at boot.
+test_services=(nginx lighttpd apache2 tinyproxy vsftpd)
 
 want=("${build_pkgs[@]}")
 if [[ "${1:-build}" == test ]]; then
@@ -37,5 +40,24 @@ else
 fi
 echo "vireo: installing ${missing[*]}" >&2
 export DEBIAN_FRONTEND=noninteractive
+# Without a policy of the machine's own, one that refuses every start keeps the new
+# services down while they install (two of them would also fight over port 80).
+policy=/usr/sbin/policy-rc.d
+if [[ ! -e $policy ]]; then
+    printf '#!/bin/sh\nexit 101\n' | "${sudo[@]}" tee "$policy" >/dev/null
+    "${sudo[@]}" chmod 755 "$policy"
+    trap '"${sudo[@]}" rm -f "$policy"' EXIT
+fi
 "${sudo[@]}" apt-get update -qq
 "${sudo[@]}" "${cmd[@]}" >/dev/null
+# Installing enables them; a machine that runs them under systemd also stops them, in
+# case its own policy let them start.
+if command -v systemctl >/dev/null; then
+    for s in "${test_services[@]}"; do
+        [[ " ${missing[*]} " == *" $s "* ]] || continue
+        "${sudo[@]}" systemctl disable --quiet "$s" 2>/dev/null || true
+        if [[ -d /run/systemd/system ]]; then
+            "${sudo[@]}" systemctl stop "$s" 2>/dev/null || true
+        fi
+    done
+fi

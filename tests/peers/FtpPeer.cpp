@@ -119,13 +119,7 @@ testing::AssertionResult FtpPeer::Start() {
         if (!login)
             return login;
     }
-    testing::AssertionResult result = testing::AssertionFailure();
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        result = StartOnce();
-        if (result || !m_process.PortWasTaken())
-            break;
-    }
-    return result;
+    return m_process.StartOnFreePorts([this] { return StartOnce(); });
 }
 
 testing::AssertionResult FtpPeer::PrepareLogin() {

@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QThread>
 
 namespace vireo::test {
 
@@ -57,9 +56,7 @@ QByteArray Fill(QByteArray text, const QString& root, const QString& prefix) {
 
 NginxPeer::NginxPeer() : m_process("nginx", m_prefix.filePath("nginx.out")) {
     // Readable by whichever user the server ends up using.
-    QFile::setPermissions(m_prefix.path(), QFile::permissions(m_prefix.path()) | QFile::ReadGroup |
-                                               QFile::ExeGroup | QFile::ReadOther |
-                                               QFile::ExeOther);
+    MakeReadableByAll(m_prefix.path());
     QDir(m_prefix.path()).mkpath("www");
     QDir(m_prefix.path()).mkpath("temp");
 }
@@ -98,17 +95,7 @@ QString NginxPeer::CaFile() const {
 }
 
 QString NginxPeer::AccessLog() const {
-    // nginx logs a request just after it has sent the response, so a client that has read
-    // the whole response may look before the line is there: read until it stays the same.
-    QByteArray log = ReadWholeFile(Path("access.log"));
-    for (int i = 0; i < 20; ++i) {
-        QThread::msleep(30);
-        QByteArray again = ReadWholeFile(Path("access.log"));
-        if (again == log)
-            break;
-        log = again;
-    }
-    return QString::fromUtf8(log);
+    return QString::fromUtf8(ReadSettledFile(Path("access.log")));
 }
 
 QString NginxPeer::ErrorLog() const {
@@ -132,14 +119,7 @@ testing::AssertionResult NginxPeer::Start() {
     WriteFileUnder(m_prefix.path(), "htpasswd",
                    m_user.toUtf8() + ":" + openssl.readAllStandardOutput().trimmed() + "\n");
 
-    // A port found free may be taken before nginx binds it; then try other ports.
-    testing::AssertionResult result = testing::AssertionFailure();
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        result = StartOnce();
-        if (result || !m_process.PortWasTaken())
-            break;
-    }
-    return result;
+    return m_process.StartOnFreePorts([this] { return StartOnce(); });
 }
 
 testing::AssertionResult NginxPeer::StartOnce() {
@@ -198,7 +178,7 @@ error_log @PREFIX@/error.log info;
 events { worker_connections 256; }
 http {
   log_format vireo '$remote_addr "$request" $status $body_bytes_sent "$http_range" '
-                   '"$http_accept_encoding" "$http_authorization" "$http_user_agent" "$http_host"';
+                   '"$http_accept_encoding" "$http_authorization" "$http_user_agent" "$http_host" "$http_if_range"';
   access_log @PREFIX@/access.log vireo;
   client_body_temp_path @PREFIX@/temp/body;
   proxy_temp_path @PREFIX@/temp/proxy;

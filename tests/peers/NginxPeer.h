@@ -64,7 +64,7 @@ public:
     QString Password() const { return m_password; }
 
     // One line per request: address "request line" status body-bytes "Range"
-    // "Accept-Encoding" "Authorization" "User-Agent" "Host".
+    // "Accept-Encoding" "Authorization" "User-Agent" "Host" "If-Range".
     QString AccessLog() const;
     QString ErrorLog() const;
 

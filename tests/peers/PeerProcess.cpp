@@ -109,6 +109,17 @@ testing::AssertionResult PeerProcess::Start(const QString& program, const QStrin
     return testing::AssertionSuccess();
 }
 
+testing::AssertionResult
+PeerProcess::StartOnFreePorts(const std::function<testing::AssertionResult()>& startOnce) {
+    testing::AssertionResult result = testing::AssertionFailure();
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        result = startOnce();
+        if (result || !m_portTaken)
+            break;
+    }
+    return result;
+}
+
 void PeerProcess::Stop() {
     if (m_process.state() == QProcess::NotRunning)
         return;

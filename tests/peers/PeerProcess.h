@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace vireo::test {
 
 class PeerProcess {
@@ -26,6 +28,11 @@ public:
     testing::AssertionResult Start(const QString& program, const QStringList& arguments,
                                    const QList<quint16>& ports, const QStringList& logFiles = {},
                                    int timeoutMs = 10000);
+    // Runs startOnce (which picks free ports and calls Start) until it succeeds or fails
+    // for another reason than a taken port: a port found free may be taken before the
+    // server binds it.
+    testing::AssertionResult
+    StartOnFreePorts(const std::function<testing::AssertionResult()>& startOnce);
     // Kills the program and every process it started, and waits for it. Safe to repeat.
     void Stop();
 

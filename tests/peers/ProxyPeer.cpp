@@ -33,13 +33,7 @@ QStringList ProxyPeer::Requests() const {
 testing::AssertionResult ProxyPeer::Start() {
     if (!m_dir.isValid())
         return testing::AssertionFailure() << "tinyproxy: cannot create a temporary folder";
-    testing::AssertionResult result = testing::AssertionFailure();
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        result = StartOnce();
-        if (result || !m_process.PortWasTaken())
-            break;
-    }
-    return result;
+    return m_process.StartOnFreePorts([this] { return StartOnce(); });
 }
 
 testing::AssertionResult ProxyPeer::StartOnce() {

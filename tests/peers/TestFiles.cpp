@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QThread>
 
 namespace vireo::test {
 
@@ -21,6 +22,29 @@ QByteArray ReadWholeFile(const QString& path) {
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return file.readAll();
+}
+
+bool SetModified(const QString& path, const QDateTime& when) {
+    QFile file(path);
+    return file.open(QIODevice::ReadWrite) &&
+           file.setFileTime(when, QFileDevice::FileModificationTime);
+}
+
+QByteArray ReadSettledFile(const QString& path) {
+    QByteArray content = ReadWholeFile(path);
+    for (int i = 0; i < 20; ++i) {
+        QThread::msleep(30);
+        QByteArray again = ReadWholeFile(path);
+        if (again == content)
+            break;
+        content = again;
+    }
+    return content;
+}
+
+void MakeReadableByAll(const QString& dir) {
+    QFile::setPermissions(dir, QFile::permissions(dir) | QFile::ReadGroup | QFile::ExeGroup |
+                                   QFile::ReadOther | QFile::ExeOther);
 }
 
 QByteArray RandomBytes(int size, quint32 seed) {
