@@ -137,8 +137,11 @@ void PnmTransfer::CheckResume() {
     ChangeFlags(0, JF_RESUME_CHECK);
     m_countdown = TimeoutSetting(30);
     int64_t point = ResumeAnalysis::kStartOver;
-    if (!m_startOver)
+    if (!m_startOver) {
         point = ResumeAnalysis(*this, m_state).Run();
+        if (point == ResumeAnalysis::kStartOver)
+            AddRecord("partial file cannot be continued, recording from the start", 'I');
+    }
     m_startOver = false;
     if (point == ResumeAnalysis::kStartOver) {
         m_state.Reset();
