@@ -198,6 +198,12 @@ int PnmTransfer::Handle(const PnaEvent& event) {
         return 1;
     case PnaEvent::Kind::End:
         return EndOfStream();
+    case PnaEvent::Kind::HeaderTooLarge:
+        AddRecord("stream header too large (more than " +
+                      std::to_string(PnaStreamParser::kMaxHeader) + " bytes)",
+                  'E');
+        Retry();
+        return 0;
     case PnaEvent::Kind::Failure:
         if (!event.bytes.empty())
             m_item->AddDump(event.bytes.data(), event.bytes.size());

@@ -297,3 +297,17 @@ TEST_F(PnmScripted, PartialFileWhoseTextsFillTheHeadIsRecordedAgain) {
     expected.replace(18, 4, Be32(4 * 240));
     EXPECT_TRUE(h.File("f.ra") == Q(expected));
 }
+
+// A server whose header does not end within the limit: the attempt ends with an error
+// line and the next one records the stream.
+TEST_F(PnmScripted, HeaderPastTheLimitEndsTheAttempt) {
+    std::string endless = Reply(7, 'O') + std::string(PnaStreamParser::kMaxHeader, 'v');
+    server.AddScript({S::ExpectBytes(HelloSize("/g.rm")), S::Send(Q(endless)), S::Stall()});
+    server.AddScript({S::ExpectBytes(HelloSize("/g.rm")), S::Send(Q(MediaStream(0, 2)))});
+    h.Start(Url("/g.rm"), false, h.Path("g.rm"));
+    ASSERT_TRUE(h.WaitDone());
+    EXPECT_EQ(h.finished, 1) << h.LogText();
+    EXPECT_EQ(server.ConnectionCount(), 2);
+    EXPECT_TRUE(h.LogHas(" E stream header too large (more than 1048576 bytes)\r\n"));
+    EXPECT_TRUE(h.File("g.rm") == Q(MediaFile(2)));
+}
