@@ -17,9 +17,24 @@ uint32_t Be32(std::string_view b, size_t offset) {
     return ReadBE32(reinterpret_cast<const uint8_t*>(b.data()) + offset);
 }
 
+constexpr std::string_view kHeaderChunks[] = {"MDPR", "PROP", "CONT", ".RMF",
+                                              std::string_view("\0\0\x23\0", 4)};
+
 bool IsHeaderChunk(std::string_view id) {
-    return id == "MDPR" || id == "PROP" || id == "CONT" || id == ".RMF" ||
-           id == std::string_view("\0\0\x23\0", 4);
+    return std::find(std::begin(kHeaderChunks), std::end(kHeaderChunks), id) !=
+           std::end(kHeaderChunks);
+}
+
+// Whether bytes after a chunk (the first up to four of them) may begin another chunk of
+// the header; anything else begins the stream data.
+bool MayStartHeaderChunk(std::string_view prefix) {
+    if (std::string_view("DATA").starts_with(prefix))
+        return true;
+    for (std::string_view id : kHeaderChunks) {
+        if (id.starts_with(prefix))
+            return true;
+    }
+    return false;
 }
 } // namespace
 
@@ -27,8 +42,17 @@ void PnaStreamParser::Feed(std::string_view data, std::vector<PnaEvent>& events)
     if (m_phase == Phase::Ended)
         return;
     if (m_phase == Phase::Reply) {
-        m_header.append(data);
+        // One byte past the limit tells that the header did not end within it.
+        size_t take = std::min(data.size(), kMaxHeader + 1 - m_header.size());
+        m_header.append(data.substr(0, take));
         ParseReply(events);
+        if (m_phase == Phase::Reply && m_header.size() > kMaxHeader) {
+            m_header.clear();
+            m_header.shrink_to_fit();
+            return Stop(PnaEvent::Kind::HeaderTooLarge, events);
+        }
+        if (m_phase == Phase::Packets && take < data.size())
+            Feed(data.substr(take), events);
         return;
     }
     m_packets.append(data);
@@ -59,7 +83,7 @@ void PnaStreamParser::ParseReply(std::vector<PnaEvent>& events) {
     if (m_header.size() <= kReplyHead)
         return;
     if (m_header.compare(0, 3, "PNA") != 0)
-        return Fail(m_header, events);
+        return Fail(m_header.substr(0, kReplyHead + 1), events); // the bytes judged
     if (m_header[9] == 'X')
         return Stop(PnaEvent::Kind::Busy, events);
     switch (uint8_t(m_header[4])) {
@@ -81,7 +105,7 @@ void PnaStreamParser::RealAudioReply(int pnaVersion, std::vector<PnaEvent>& even
     size_t start = 12;
     size_t needed = 0;
     const char* server = "realserver 3.0f";
-    size_t have = m_header.size();
+    size_t have = Header().size();
     if (pnaVersion == 8 && m_header[9] == 'i') {
         if (have < 32)
             return;
@@ -114,22 +138,35 @@ void PnaStreamParser::RealAudioReply(int pnaVersion, std::vector<PnaEvent>& even
     StartPackets(start + length, events);
 }
 
-void PnaStreamParser::RealMediaReply(std::vector<PnaEvent>& events) {
-    const std::string& b = m_header;
-    size_t n = b.size();
-    size_t pos = npos;
+bool PnaStreamParser::FindFirstChunk(std::vector<PnaEvent>& events) {
+    std::string_view b = Header();
+    std::string_view window = b.substr(0, kMaxPreamble);
+    size_t found = npos;
     for (const char* id : {".RMF", "PROP", "CONT", "MDPR", "DATA"})
-        pos = std::min(pos, b.find(id));
-    if (pos == npos) {
-        if (n < kMaxPreamble)
-            return; // the first chunk may still be on its way
-        return Fail(b, events);
+        found = std::min(found, window.find(id, m_searched));
+    m_work += window.size() - std::min(window.size(), m_searched);
+    if (found != npos) {
+        m_walk = found;
+        return true;
     }
-    std::vector<std::pair<size_t, size_t>> chunks;
-    bool afterChunk = false;
+    // An id may still start in the last three bytes searched.
+    m_searched = std::max(m_searched, window.size() >= 3 ? window.size() - 3 : 0);
+    if (window.size() == kMaxPreamble)
+        Fail(std::string(window), events);
+    return false;
+}
+
+void PnaStreamParser::RealMediaReply(std::vector<PnaEvent>& events) {
+    if (m_walk == npos && !FindFirstChunk(events))
+        return;
+    std::string_view b = Header();
+    size_t n = b.size();
     size_t end = npos;
+    // Each pass takes one whole chunk or block and moves m_walk past it: bytes already
+    // walked are not looked at again.
     while (end == npos) {
-        if (afterChunk) {
+        size_t pos = m_walk;
+        if (!m_chunks.empty()) {
             if (pos >= n)
                 return;
             char c = b[pos];
@@ -144,7 +181,7 @@ void PnaStreamParser::RealMediaReply(std::vector<PnaEvent>& events) {
                     return;
                 PnaEvent message;
                 message.kind = PnaEvent::Kind::ServerMessage;
-                message.text = b.substr(pos + 3, Be16(b, pos + 1));
+                message.text = std::string(b.substr(pos + 3, Be16(b, pos + 1)));
                 events.push_back(std::move(message));
                 m_phase = Phase::Ended;
                 return;
@@ -152,37 +189,40 @@ void PnaStreamParser::RealMediaReply(std::vector<PnaEvent>& events) {
             if (c == 'r') {
                 if (n - pos < 3)
                     return;
-                pos += 3;
+                m_walk += 3;
                 continue;
+            }
+            if (!MayStartHeaderChunk(b.substr(pos, 4))) {
+                // Packets sent without the end block: the stream data begins here.
+                end = pos;
+                break;
             }
         }
         if (n - pos < 8)
             return;
-        std::string_view id = std::string_view(b).substr(pos, 4);
+        std::string_view id = b.substr(pos, 4);
         uint32_t size = Be32(b, pos + 4);
+        m_work += 8;
         if (id == "DATA") {
             // Only its header belongs to the stream header.
-            if (n - pos < 18)
-                return;
-            chunks.emplace_back(pos, 18);
-            pos += 18;
-        } else if (IsHeaderChunk(id) && size >= 10 && size <= kMaxChunk) {
-            if (n - pos < size)
-                return; // cut by the end of a read: the rest follows
-            chunks.emplace_back(pos, size);
-            pos += size;
-        } else if (afterChunk && pos + size >= n) {
-            // Not a chunk that could be complete here: the stream data begins.
-            end = pos;
-        } else {
-            return Fail(b, events);
+            size = 18;
+        } else if (!IsHeaderChunk(id) || size < 10 || size > kMaxChunk) {
+            // Dumps what led here: the bytes up to the chunk's size, at most kMaxPreamble.
+            size_t to = pos + 8;
+            size_t from = to > kMaxPreamble ? to - kMaxPreamble : 0;
+            return Fail(std::string(b.substr(from, to - from)), events);
         }
-        afterChunk = true;
+        if (n - pos < size)
+            return; // cut by the end of a read: the rest follows
+        m_chunks.emplace_back(pos, size);
+        m_walk = pos + size;
     }
     PnaEvent header;
     header.kind = PnaEvent::Kind::RealMediaHeader;
-    for (auto [at, size] : chunks)
-        header.chunks.push_back(b.substr(at, size));
+    for (auto [at, size] : m_chunks) {
+        header.chunks.emplace_back(b.substr(at, size));
+        m_work += size;
+    }
     events.push_back(std::move(header));
     StartPackets(end, events);
 }

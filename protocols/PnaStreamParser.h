@@ -3,12 +3,16 @@
 // stream header (RealAudio from servers of PNA version 8 and 5, RealMedia chunks from
 // version 10), then the packets of the stream type with their filler blocks, up to the end
 // marker. It never reads a socket: it is fed bytes as they arrive, keeps what is not yet
-// whole, and reports what the bytes complete as events, the same however the bytes were
-// split across reads.
+// whole, and reports what the bytes complete as events. Every decision rests on the bytes
+// alone, never on where a read ended, so the events are the same however the bytes were
+// split across reads (only the dump of a malformed first RealAudio packet shows what had
+// arrived of it, up to 64 bytes). The header takes at most kMaxHeader bytes and is read
+// once: a read continues where the previous one stopped.
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vireo {
@@ -24,6 +28,7 @@ struct PnaEvent {
         Filler,          // a filler block "a"
         End,             // the end marker; nothing follows
         Failure,         // code, bytes: what to dump (may be empty); nothing follows
+        HeaderTooLarge,  // no header within kMaxHeader bytes; nothing follows
     };
 
     Kind kind = Kind::Log;
@@ -61,10 +66,17 @@ public:
     static constexpr size_t kRealAudioGap = 72;
     // The block that ends a RealMedia header.
     static constexpr size_t kEndBlock = 72;
-    // A reply without a RealMedia chunk in this many bytes is not a RealMedia header.
+    // The first RealMedia chunk id lies wholly within this many bytes of the reply's start
+    // (servers send it right after the 25-byte reply); a reply without one there is not a
+    // RealMedia header.
     static constexpr size_t kMaxPreamble = 512;
     // Header chunks are small; a larger size is not a header chunk.
     static constexpr uint32_t kMaxChunk = 1 << 20;
+    // The most the reply and stream header may take. A RealAudio header is at most 64 KiB
+    // by its 16-bit length; a RealMedia header is a few chunks of some hundred bytes each
+    // (tens of KiB with many streams and long texts), and no header chunk exceeds
+    // kMaxChunk. A server that sends more without ending its header is not recorded.
+    static constexpr size_t kMaxHeader = kMaxChunk;
     static constexpr int kCorrupted = -8;
 
     void Reset() { *this = PnaStreamParser(); }
@@ -77,6 +89,9 @@ public:
     bool HeaderDone() const { return m_phase == Phase::Packets || m_phase == Phase::Ended; }
     bool Ended() const { return m_phase == Phase::Ended; }
     size_t HeaderBuffered() const { return m_header.size(); }
+    // Bytes the header step has looked at so far: each received byte a bounded number of
+    // times, however the reads fall.
+    size_t HeaderWork() const { return m_work; }
     size_t PacketsBuffered() const { return m_packets.size() - m_pos; }
 
 private:
@@ -85,6 +100,11 @@ private:
     void ParseReply(std::vector<PnaEvent>& events);
     void RealAudioReply(int pnaVersion, std::vector<PnaEvent>& events);
     void RealMediaReply(std::vector<PnaEvent>& events);
+    // Looks for the first chunk id in the preamble; false while it is not found (also when
+    // the reply failed for want of one).
+    bool FindFirstChunk(std::vector<PnaEvent>& events);
+    // The header buffer as the header step sees it: its first kMaxHeader bytes.
+    std::string_view Header() const { return std::string_view(m_header).substr(0, kMaxHeader); }
     // The header is complete and the stream data begins at rest of the header buffer.
     void StartPackets(size_t rest, std::vector<PnaEvent>& events);
     void RealAudioPackets(std::vector<PnaEvent>& events);
@@ -96,7 +116,13 @@ private:
 
     Phase m_phase = Phase::Reply;
     int m_streamType = 0;
-    std::string m_header;  // everything received while the header is incomplete
+    std::string m_header; // everything received while the header is incomplete
+    // The RealMedia header walk, kept between reads: where the preamble search goes on,
+    // the chunks taken, where the next one starts (npos before the first one is found).
+    size_t m_searched = 0;
+    std::vector<std::pair<size_t, size_t>> m_chunks;
+    size_t m_walk = std::string::npos;
+    size_t m_work = 0;
     std::string m_packets; // stream bytes not yet taken as whole packets, from m_pos
     size_t m_pos = 0;
     size_t m_skip = 0; // bytes still to pass over before the stream data

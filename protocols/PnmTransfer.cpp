@@ -137,8 +137,11 @@ void PnmTransfer::CheckResume() {
     ChangeFlags(0, JF_RESUME_CHECK);
     m_countdown = TimeoutSetting(30);
     int64_t point = ResumeAnalysis::kStartOver;
-    if (!m_startOver)
+    if (!m_startOver) {
         point = ResumeAnalysis(*this, m_state).Run();
+        if (point == ResumeAnalysis::kStartOver)
+            AddRecord("partial file cannot be continued, recording from the start", 'I');
+    }
     m_startOver = false;
     if (point == ResumeAnalysis::kStartOver) {
         m_state.Reset();
@@ -195,6 +198,12 @@ int PnmTransfer::Handle(const PnaEvent& event) {
         return 1;
     case PnaEvent::Kind::End:
         return EndOfStream();
+    case PnaEvent::Kind::HeaderTooLarge:
+        AddRecord("stream header too large (more than " +
+                      std::to_string(PnaStreamParser::kMaxHeader) + " bytes)",
+                  'E');
+        Retry();
+        return 0;
     case PnaEvent::Kind::Failure:
         if (!event.bytes.empty())
             m_item->AddDump(event.bytes.data(), event.bytes.size());

@@ -13,6 +13,8 @@ namespace vireo {
 namespace {
 constexpr size_t kHeadSize = 1024;
 constexpr size_t kPacketHeader = 12;
+constexpr uint32_t kChunkHeader = 10;
+constexpr size_t kIndexHeader = 20;
 // More index records than this in one chunk is not an index this program wrote.
 constexpr uint32_t kMaxIndexRecords = 1u << 22;
 
@@ -108,7 +110,9 @@ int64_t ResumeAnalysis::RealAudio() {
                 return kStartOver;
         }
         dataStart = int64_t(pos) + 2;
-        if (head.compare(size_t(dataStart), 4, "lpcJ") == 0)
+        // Texts that fill the head put this past it: read it from the file.
+        char codec[4];
+        if (m_target.ReadAt(dataStart, codec, 4) && std::memcmp(codec, "lpcJ", 4) == 0)
             dataStart += 4;
         dataLength = length - dataStart;
     } else {
@@ -138,7 +142,8 @@ int64_t ResumeAnalysis::RealAudio() {
         return kStartOver;
     int64_t before = dataLength - 5 * int64_t(blockSize);
     int64_t position = before > 0 ? before * 80 / rate : 0;
-    if (position <= 0)
+    // The seek command carries 32 bits: a position past them is no place to continue at.
+    if (position <= 0 || position > int64_t(UINT32_MAX))
         return kStartOver;
     m_target.SetCatchingUp(true);
     return position;
@@ -155,7 +160,8 @@ int64_t ResumeAnalysis::RealMedia() {
         if (!m_target.ReadAt(pos, chunk, 8))
             return kStartOver;
         uint32_t size = ReadBE32(chunk + 4);
-        if (size == 0)
+        // Smaller than its own id, size and version: not a chunk (and no way forward).
+        if (size < kChunkHeader)
             return kStartOver;
         if (std::memcmp(chunk, "PROP", 4) == 0) {
             if (!m_target.ReadAt(pos, chunk, 50))
@@ -175,13 +181,13 @@ int64_t ResumeAnalysis::RealMedia() {
         return kStartOver;
     m_state.streamType = 17;
 
-    bool indexed = false;
-    // An index that does not lie between the packets and the end is not ours to trust.
-    if (indexOffset != 0 && indexOffset >= dataStart && indexOffset <= length) {
-        indexed = ReadIndex(indexOffset);
-        m_target.SetStartOffset(indexOffset); // the index leaves the file
-    }
+    // The index is cut off only where a readable one lies; after a stop without the final
+    // patch PROP still names the place of an earlier index that packets have overwritten
+    // since, and the packets themselves tell where the recording ends.
+    bool indexed = indexOffset != 0 && indexOffset >= dataStart && indexOffset <= length &&
+                   ReadIndex(indexOffset, dataStart);
     if (indexed) {
+        m_target.SetStartOffset(indexOffset); // the index leaves the file
         m_state.packets = packets;
     } else {
         m_state.index[0].clear();
@@ -241,23 +247,31 @@ int64_t ResumeAnalysis::RealMedia() {
     return m_state.lastTimestamp;
 }
 
-bool ResumeAnalysis::ReadIndex(int64_t offset) {
+bool ResumeAnalysis::ReadIndex(int64_t offset, int64_t dataStart) {
+    int64_t length = m_target.ByteCount();
+    int64_t indexOffset = offset;
     for (int chunk = 0; chunk < 2; ++chunk) {
-        uint8_t header[20];
-        if (!m_target.ReadAt(offset, header, 20) || std::memcmp(header, "INDX", 4) != 0)
+        uint8_t header[kIndexHeader];
+        if (offset < indexOffset || offset + int64_t(kIndexHeader) > length ||
+            !m_target.ReadAt(offset, header, kIndexHeader) || std::memcmp(header, "INDX", 4) != 0)
             return false;
         uint32_t count = ReadBE32(header + 10);
         uint16_t stream = ReadBE16(header + 14);
         uint32_t next = ReadBE32(header + 16);
-        if (count > kMaxIndexRecords)
+        int64_t records = int64_t(count) * int64_t(IndexRecord::kSize);
+        if (count > kMaxIndexRecords || records > length - offset - int64_t(kIndexHeader))
             return false;
-        std::string records(size_t(count) * IndexRecord::kSize, '\0');
-        if (!m_target.ReadAt(offset + 20, records.data(), records.size()))
+        std::string bytes(size_t(records), '\0');
+        if (!m_target.ReadAt(offset + int64_t(kIndexHeader), bytes.data(), bytes.size()))
             return false;
         std::vector<IndexRecord>& list = m_state.index[stream == 0 ? 0 : 1];
         for (uint32_t i = 0; i < count; ++i) {
-            const uint8_t* r = U8(records) + size_t(i) * IndexRecord::kSize;
-            list.push_back({ReadBE32(r + 2), ReadBE32(r + 6), ReadBE32(r + 10)});
+            const uint8_t* r = U8(bytes) + size_t(i) * IndexRecord::kSize;
+            IndexRecord record{ReadBE32(r + 2), ReadBE32(r + 6), ReadBE32(r + 10)};
+            // Each record names a packet between the data start and the index.
+            if (record.offset < dataStart || record.offset >= indexOffset)
+                return false;
+            list.push_back(record);
         }
         if (next == 0)
             return true;

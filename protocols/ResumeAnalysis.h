@@ -30,8 +30,9 @@ public:
 private:
     int64_t RealAudio();
     int64_t RealMedia();
-    // Reads the INDX chunk(s) at offset into the index lists.
-    bool ReadIndex(int64_t offset);
+    // Reads the INDX chunk(s) at offset into the index lists: false unless they lie wholly
+    // in the file and every record names a packet between dataStart and offset.
+    bool ReadIndex(int64_t offset, int64_t dataStart);
     // Walks the packets from start, indexing key frames; cuts the file at the first packet
     // that is not whole.
     void RebuildIndex(int64_t start);

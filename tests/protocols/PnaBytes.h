@@ -3,6 +3,8 @@
 
 #include "MemoryRecording.h"
 
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace vireo::test {
@@ -44,5 +46,13 @@ inline std::string Packet90(uint32_t ts, uint8_t stream, uint8_t flags,
 inline std::string EndBlock() {
     return std::string("L") + std::string(71, 'E');
 }
+
+#ifdef VIREO_FIXTURES
+// The bytes of a file under tests/fixtures; empty when it cannot be read.
+inline std::string FixtureBytes(const std::string& name) {
+    std::ifstream in(std::string(VIREO_FIXTURES) + "/" + name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+#endif
 
 } // namespace vireo::test

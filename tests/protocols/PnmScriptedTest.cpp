@@ -273,3 +273,41 @@ TEST_F(PnmScripted, UnreachableServerUsesUpTheAttempts) {
     EXPECT_TRUE(h.LogHas(" I all attemps passed\r\n"));
     EXPECT_EQ(h.File("u.rm").size(), 0);
 }
+
+// A version 5 server sends a RealAudio 3.0 header whose texts fill the 1024 bytes the
+// resume analysis reads first, four blocks, and closes. The retry judges that partial
+// file: it cannot be continued, so the recording starts again from the beginning.
+TEST_F(PnmScripted, PartialFileWhoseTextsFillTheHeadIsRecordedAgain) {
+    Settings().SetInt("timeout", 1);
+    std::string stream = FixtureBytes("pna/pna-stream-ra3-header-then-close.bin").substr(1);
+    ASSERT_EQ(stream.substr(0, 3), "PNA");
+    server.AddScript({S::ExpectBytes(HelloSize("/f.ra")), S::Send(Q(stream)), S::Close()});
+    server.AddScript({S::ExpectBytes(HelloSize("/f.ra")), S::Send(Q(stream + "E"))});
+    h.Start(Url("/f.ra"), false, h.Path("f.ra"));
+    ASSERT_TRUE(h.WaitDone(10000));
+    EXPECT_EQ(h.finished, 1) << h.LogText();
+    EXPECT_EQ(server.ConnectionCount(), 2);
+    EXPECT_EQ(server.Received(1).size(), HelloSize("/f.ra")); // no seek
+    EXPECT_TRUE(h.LogHas(" I partial file cannot be continued, recording from the start\r\n"));
+    // The header as received, then the four blocks; the size field counts them.
+    std::string expected = stream.substr(12, 1024);
+    for (size_t at = 12 + 1024; at < stream.size(); at += 7 + 240)
+        expected += stream.substr(at + 7, 240);
+    ASSERT_EQ(expected.size(), 1024u + 4 * 240);
+    expected.replace(18, 4, Be32(4 * 240));
+    EXPECT_TRUE(h.File("f.ra") == Q(expected));
+}
+
+// A server whose header does not end within the limit: the attempt ends with an error
+// line and the next one records the stream.
+TEST_F(PnmScripted, HeaderPastTheLimitEndsTheAttempt) {
+    std::string endless = Reply(7, 'O') + std::string(PnaStreamParser::kMaxHeader, 'v');
+    server.AddScript({S::ExpectBytes(HelloSize("/g.rm")), S::Send(Q(endless)), S::Stall()});
+    server.AddScript({S::ExpectBytes(HelloSize("/g.rm")), S::Send(Q(MediaStream(0, 2)))});
+    h.Start(Url("/g.rm"), false, h.Path("g.rm"));
+    ASSERT_TRUE(h.WaitDone());
+    EXPECT_EQ(h.finished, 1) << h.LogText();
+    EXPECT_EQ(server.ConnectionCount(), 2);
+    EXPECT_TRUE(h.LogHas(" E stream header too large (more than 1048576 bytes)\r\n"));
+    EXPECT_TRUE(h.File("g.rm") == Q(MediaFile(2)));
+}

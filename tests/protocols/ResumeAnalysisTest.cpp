@@ -2,9 +2,12 @@
 // restores, and that a recording cut anywhere and resumed equals one never cut.
 #include "protocols/ResumeAnalysis.h"
 #include "MemoryRecording.h"
+#include "PnaBytes.h"
 #include "protocols/RealMediaWriter.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using namespace vireo;
 using namespace vireo::test;
@@ -232,4 +235,139 @@ TEST(ResumeAnalysis, LiveRealMediaContinuesTheTimeline) {
     EXPECT_EQ(r.state.baseTimestamp[1], 0u);
     EXPECT_EQ(position, 2800);
     EXPECT_EQ(r.state.seekPosition, 2800u);
+}
+
+// A RealAudio 3.0 head whose four texts end near or at the end of the 1024 bytes read
+// first: the codec id and the data start lie past it, in the file.
+TEST(ResumeAnalysis, RealAudioTextsThatFillTheHead) {
+    auto head = [](size_t textsEndAt) {
+        // 22 bytes, three texts of 255 characters, the comment making up the rest.
+        return RaV3Header({std::string(255, 't'), std::string(255, 'a'), std::string(255, 'c'),
+                           std::string(textsEndAt - 22 - 3 * 256 - 1, 'm')});
+    };
+    std::string blocks;
+    for (int i = 0; i < 40; ++i)
+        blocks += Block(i);
+    struct Case {
+        const char* what;
+        std::string file;
+        int64_t position;
+    } cases[] = {
+        // A recording whose data start lies past its head and holds less than five blocks.
+        {"fixture: texts end at 1024, three blocks",
+         FixtureBytes("pna/ra3-partial-file-resume-throws.bin"), ResumeAnalysis::kStartOver},
+        {"texts end at 1024, codec id past the head", head(1024) + blocks, 35 * 240 * 80 / 8000},
+        {"texts end at 1022, codec id across the head's end", head(1022) + blocks,
+         35 * 240 * 80 / 8000},
+        {"texts end at 1024, no codec id", head(1024).substr(0, 1026) + blocks,
+         35 * 240 * 80 / 8000},
+        {"a text reaching past the head", head(1025) + blocks, ResumeAnalysis::kStartOver},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_GT(c.file.size(), 1024u);
+        Recording r;
+        int64_t position = ResumeAnalysis::kStartOver;
+        ASSERT_NO_THROW(position = r.Resume(c.file));
+        EXPECT_EQ(position, c.position);
+        EXPECT_EQ(r.rec.file, c.file);
+        if (position > 0) {
+            EXPECT_EQ(r.state.signatures.back(), Signature::OfBlock(240, Block(39)));
+        }
+    }
+}
+
+// Whatever a partial file holds, the analysis answers without throwing, never makes the
+// file longer and never asks for a position the seek command cannot carry: recordings of
+// each kind cut at many lengths, and with each byte of their heads set to 0, to 255 and
+// raised by 1 to 6 (lengths of texts and chunks that reach a little further).
+TEST(ResumeAnalysis, AnyFileContentGivesAnAnswer) {
+    std::vector<MediaPacket> packets = MediaStream(30);
+    std::string unpatched = MediaFile(packets, 30);
+    unpatched = unpatched.substr(0, unpatched.find("INDX"));
+    const std::string files[] = {
+        RealAudioFile(RaV3Header({std::string(255, 't'), std::string(255, 'a'),
+                                  std::string(255, 'c'), std::string(229, 'm')}),
+                      40),
+        RealAudioFile(RaV4Header({"t", "a", "c", "m"}, 0x7FFFFFFF, 20), 400, 20),
+        MediaFile(packets, 30),
+        unpatched,
+    };
+    auto check = [](const std::string& file) {
+        Recording r;
+        int64_t position = ResumeAnalysis::kStartOver;
+        EXPECT_NO_THROW(position = r.Resume(file));
+        EXPECT_LE(r.rec.file.size(), file.size());
+        EXPECT_TRUE(position == ResumeAnalysis::kStartOver ||
+                    (position >= 0 && position <= int64_t(UINT32_MAX)))
+            << position;
+    };
+    for (const std::string& file : files) {
+        for (size_t length = 0; length <= file.size(); length += 1 + length / 64)
+            check(file.substr(0, length));
+        for (size_t at = 0; at < std::min<size_t>(file.size(), 1100); ++at) {
+            for (int change : {-256, 255, 1, 2, 3, 4, 5, 6}) {
+                std::string changed = file;
+                changed[at] = char(std::clamp(uint8_t(file[at]) + change, 0, 255));
+                check(changed);
+            }
+        }
+    }
+}
+
+// A recording resumed once and stopped again without its final patch: PROP still names
+// the index the first stop wrote, but the second stint's packets have overwritten it since.
+// The next resume keeps every whole packet and continues after the last of them.
+TEST(ResumeAnalysis, RealMediaStoppedUnpatchedAfterAResumeKeepsItsPackets) {
+    std::vector<MediaPacket> packets = MediaStream(60);
+    std::string whole = MediaFile(packets, packets.size());
+    struct Case {
+        const char* what;
+        size_t killedAfter; // packets on disk when the second stint stopped
+        size_t partial;     // bytes of the next packet written before it stopped
+    } cases[] = {
+        {"between packets", 45, 0},
+        {"inside a packet", 45, 20},
+        {"before the second stint wrote anything", 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string first = MediaFile(packets, 20);
+        uint32_t oldIndex = At32(first, first.find("PROP") + 38);
+        ASSERT_NE(oldIndex, 0u);
+
+        Recording second;
+        int64_t position = second.Resume(first);
+        ASSERT_GT(position, 0);
+        size_t from = 0;
+        while (packets[from].ts < position)
+            ++from;
+        second.state.streamType = 20;
+        std::vector<std::string> chunks = MediaHeader();
+        second.writer.RealMediaHeader(std::vector<std::string_view>(chunks.begin(), chunks.end()));
+        Feed(second, packets, from, std::max(from, c.killedAfter));
+        std::string kept = second.rec.file;
+        Feed(second, packets, c.killedAfter, c.killedAfter + 1);
+        std::string killed = second.rec.file.substr(0, kept.size() + c.partial);
+        ASSERT_EQ(At32(killed, killed.find("PROP") + 38), oldIndex);
+
+        Recording third;
+        position = third.Resume(killed);
+        ASSERT_GT(position, 0);
+        EXPECT_EQ(third.rec.file.size(), kept.size());
+        EXPECT_TRUE(third.rec.file == kept);
+        EXPECT_EQ(third.rec.file.find("INDX"), std::string::npos);
+        from = 0;
+        while (packets[from].ts < position)
+            ++from;
+        EXPECT_TRUE(packets[from].flags & 2);
+        if (c.killedAfter > 20) {
+            EXPECT_GE(from, 20u); // the second stint's key frames count
+        }
+        third.state.streamType = 20;
+        third.writer.RealMediaHeader(std::vector<std::string_view>(chunks.begin(), chunks.end()));
+        Feed(third, packets, from, packets.size());
+        third.writer.FinalPatch();
+        EXPECT_TRUE(third.rec.file == whole);
+    }
 }
