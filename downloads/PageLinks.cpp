@@ -2,6 +2,8 @@
 
 #include "engine/UrlParts.h"
 
+#include <vector>
+
 namespace vireo {
 namespace {
 
@@ -44,53 +46,91 @@ bool IsAbsoluteLink(std::string_view link) {
     return true;
 }
 
+// A directory address with its '/' positions found once, so that resolving a link against
+// it costs the link's length and the length of the result, never a scan of the whole
+// base: a page may pair a long base with many links, or a link with many "..".
+class LinkBase {
+public:
+    explicit LinkBase(std::string text) : m_text(std::move(text)), m_root(SiteRoot(m_text)) {
+        for (size_t i = 0; i < m_text.size(); ++i)
+            if (m_text[i] == '/')
+                m_slashes.push_back(i);
+    }
+    const std::string& Text() const { return m_text; }
+
+    // The address, or empty when it would be longer than kMaxLinkLength.
+    std::string Resolve(std::string_view link) const {
+        if (IsAbsoluteLink(link))
+            return link.size() > kMaxLinkLength ? std::string() : Bounded(NormalizeUrl(link));
+        if (!link.empty() && link.front() == '/') {
+            if (m_root.size() + link.size() > kMaxLinkLength)
+                return {};
+            return Bounded(NormalizeUrl(m_root + std::string(link)));
+        }
+        size_t end = m_text.size();        // the base is m_text up to end
+        size_t slashes = m_slashes.size(); // the '/' positions before end
+        while (link.substr(0, 2) == "..") {
+            if (slashes == 0)
+                break;
+            size_t slash = m_slashes[slashes - 1];
+            // "scheme://host" has no directory left to climb out of.
+            if (!(slash > 0 && m_text[slash - 1] == '/')) {
+                end = slash;
+                --slashes;
+            }
+            size_t linkSlash = link.find('/');
+            if (linkSlash == npos)
+                break;
+            link.remove_prefix(linkSlash + 1);
+        }
+        if (end + 1 + link.size() > kMaxLinkLength)
+            return {};
+        std::string joined = m_text.substr(0, end);
+        joined += '/';
+        joined += link;
+        return Bounded(NormalizeUrl(joined));
+    }
+
+private:
+    static std::string Bounded(std::string url) {
+        return url.size() > kMaxLinkLength ? std::string() : url;
+    }
+
+    std::string m_text;
+    std::string m_root;
+    std::vector<size_t> m_slashes;
+};
+
 } // namespace
 
 std::string ResolveLink(std::string_view link, std::string_view base) {
-    if (IsAbsoluteLink(link))
-        return NormalizeUrl(link);
-    if (!link.empty() && link.front() == '/')
-        return NormalizeUrl(SiteRoot(base) + std::string(link));
-    while (link.substr(0, 2) == "..") {
-        size_t slash = base.rfind('/');
-        if (slash == npos)
-            break;
-        // "scheme://host" has no directory left to climb out of.
-        if (!(slash > 0 && base[slash - 1] == '/'))
-            base = base.substr(0, slash);
-        size_t linkSlash = link.find('/');
-        if (linkSlash == npos)
-            break;
-        link.remove_prefix(linkSlash + 1);
-    }
-    std::string joined(base);
-    joined += '/';
-    joined += link;
-    return NormalizeUrl(joined);
+    return LinkBase(std::string(base)).Resolve(link);
 }
 
 std::vector<std::string> PageLinks(std::string_view page, std::string_view pageUrl) {
     std::vector<std::string> links;
-    std::string base(CutAtLastSlash(pageUrl));
-    if (!IsValidUrl(base))
+    LinkBase base{std::string(CutAtLastSlash(pageUrl))};
+    if (!IsValidUrl(base.Text()))
         return links;
 
     const size_t n = page.size();
     size_t tagStart = npos;   // last '<' outside a value
     size_t valueStart = npos; // first byte of the open value
+    size_t nameTag = npos;    // the tag whose name start is known ...
+    size_t nameStart = 0;     // ... and where its name starts
     bool hrefSeen = false, unquoted = false, baseTag = false;
 
-    for (size_t p = 0; p < n; ++p) {
+    for (size_t p = 0; p < n && links.size() < kMaxPageLinks; ++p) {
         char c = page[p];
         if (valueStart != npos && (c == '"' || (unquoted && c == '>'))) {
             std::string_view value = page.substr(valueStart, p - valueStart);
             // A NUL in the page ends the value, as the end of the value itself does.
             value = value.substr(0, value.find('\0'));
             if (baseTag) {
-                base = std::string(CutAtLastSlash(value));
+                base = LinkBase(std::string(CutAtLastSlash(value)));
                 baseTag = false;
-            } else {
-                links.push_back(ResolveLink(value, base));
+            } else if (std::string link = base.Resolve(value); !link.empty()) {
+                links.push_back(std::move(link));
             }
             valueStart = npos;
             hrefSeen = false;
@@ -115,10 +155,15 @@ std::vector<std::string> PageLinks(std::string_view page, std::string_view pageU
             tagStart = npos;
         if (tagStart != npos && p + 5 < n && WordAt(page, p, "href")) {
             hrefSeen = true;
-            size_t name = tagStart + 1;
-            while (name < p && !IsLetter(page[name]))
-                ++name;
-            if (name + 5 <= p && WordAt(page, name, "base"))
+            if (nameTag != tagStart) {
+                // Once per tag: the first letter after the '<' (the 'h' here at the
+                // latest) is the same for every later "href" of the tag.
+                nameStart = tagStart + 1;
+                while (nameStart < p && !IsLetter(page[nameStart]))
+                    ++nameStart;
+                nameTag = tagStart;
+            }
+            if (nameStart + 5 <= p && WordAt(page, nameStart, "base"))
                 baseTag = true;
         }
     }

@@ -103,7 +103,20 @@ std::string NormalizeUrl(std::string_view url) {
     return text;
 }
 
+bool HasControlByte(std::string_view text) {
+    for (char c : text) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7f)
+            return true;
+    }
+    return false;
+}
+
 bool IsValidUrl(std::string_view url) {
+    // A line break or tab would end a request line or a command early and start a
+    // header or a command of the address's own.
+    if (HasControlByte(url))
+        return false;
     size_t colon = url.find(':');
     if (colon == npos || url.size() < colon + 3)
         return false;

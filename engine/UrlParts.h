@@ -26,7 +26,10 @@ void ParseUrl(std::string_view url, UrlParts& parts, int pnmPort);
 void ParseUrl(std::string_view url, UrlParts& parts);
 
 std::string NormalizeUrl(std::string_view url);
+// False also for any control byte (0x00..0x1F, 0x7F), whatever the scheme.
 bool IsValidUrl(std::string_view url);
+// Whether text holds a byte below 0x20 or 0x7F.
+bool HasControlByte(std::string_view text);
 UrlKind ClassifyScheme(std::string_view url);
 // Extension of the last path segment, or empty (no path, no '.', '.' before the last '/').
 std::string UrlExtension(std::string_view url);

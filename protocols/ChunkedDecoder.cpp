@@ -11,13 +11,16 @@ bool ParseSize(std::string_view line, uint64_t* size) {
     while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
         line.remove_prefix(1);
     uint64_t value = 0;
-    size_t digits = 0;
+    size_t digits = 0, significant = 0;
     for (char c : line) {
         int d = HexDigitValue(c);
         if (d < 0)
             break;
-        if (++digits > 15)
-            return false; // no real chunk is that large
+        ++digits;
+        if (value == 0 && d == 0)
+            continue; // leading zeros say nothing of the size
+        if (++significant > 15)
+            return false; // no real chunk is that large, and 2^63 is never reached
         value = value * 16 + uint64_t(d);
     }
     if (digits == 0)

@@ -68,6 +68,17 @@ std::string HeaderTable::Find(std::string_view name) const {
     return {};
 }
 
+namespace {
+// Appends one decimal digit to n; false when the result would not fit.
+bool AddDigit(int64_t* n, char c) {
+    int digit = c - '0';
+    if (*n > (INT64_MAX - digit) / 10)
+        return false;
+    *n = *n * 10 + digit;
+    return true;
+}
+} // namespace
+
 int64_t HeaderTable::FindNumber(std::string_view name) const {
     std::string value = Find(name);
     size_t i = 0;
@@ -77,9 +88,8 @@ int64_t HeaderTable::FindNumber(std::string_view name) const {
         return -1;
     int64_t n = 0;
     for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i) {
-        if (n > (INT64_MAX - 9) / 10)
-            return -1;
-        n = n * 10 + (value[i] - '0');
+        if (!AddDigit(&n, value[i]))
+            return kTooLarge;
     }
     return n;
 }
@@ -102,9 +112,8 @@ bool ParseContentRange(std::string_view text, ContentRange* range) {
             return false;
         int64_t n = 0;
         while (!text.empty() && text.front() >= '0' && text.front() <= '9') {
-            if (n > (INT64_MAX - 9) / 10)
+            if (!AddDigit(&n, text.front()))
                 return false;
-            n = n * 10 + (text.front() - '0');
             text.remove_prefix(1);
         }
         *out = n;
@@ -121,6 +130,27 @@ bool ParseContentRange(std::string_view text, ContentRange* range) {
         return false;
     text.remove_prefix(1);
     return number(&range->total);
+}
+
+std::string RangeProblem(const ContentRange& r, int64_t contentLength) {
+    auto text = [&] {
+        auto part = [](int64_t n) { return n < 0 ? std::string("*") : std::to_string(n); };
+        std::string words = "bytes " + part(r.first) + "-" + part(r.last) + "/" + part(r.total);
+        if (contentLength >= 0)
+            words = "Content-Length " + std::to_string(contentLength) + ", " + words;
+        return words;
+    };
+    if (r.last >= 0 && r.first >= 0 && r.last < r.first)
+        return text() + ": the range ends before it starts";
+    if (r.last >= 0 && r.total >= 0 && r.last >= r.total)
+        return text() + ": the range ends past the file";
+    if (contentLength >= 0 && r.first >= 0) {
+        if (contentLength > INT64_MAX - r.first)
+            return text() + ": the range ends past any file";
+        if (r.last >= 0 && contentLength - 1 != r.last - r.first)
+            return text() + ": the length is not the range's";
+    }
+    return {};
 }
 
 } // namespace vireo

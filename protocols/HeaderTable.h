@@ -27,8 +27,10 @@ public:
     // The value of the first line with this name, compared without regard to case;
     // empty when there is none.
     std::string Find(std::string_view name) const;
-    // The decimal value of a header, or -1 when it is missing or not a number.
+    // The decimal value of a header (its leading digits), -1 when it is missing or not a
+    // number, kTooLarge when its digits name a value beyond 2^63 - 1.
     int64_t FindNumber(std::string_view name) const;
+    static constexpr int64_t kTooLarge = -2;
 
 private:
     int m_status = 0;
@@ -41,5 +43,9 @@ struct ContentRange {
     int64_t first = -1, last = -1, total = -1;
 };
 bool ParseContentRange(std::string_view text, ContentRange* range);
+// Why a range answer cannot be what it says (its range ends before it starts or past the
+// file, its Content-Length is not the range's, or the two end past 2^63 - 1); empty when
+// it can. contentLength is -1 when the answer has none.
+std::string RangeProblem(const ContentRange& range, int64_t contentLength);
 
 } // namespace vireo

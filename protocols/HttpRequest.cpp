@@ -1,5 +1,7 @@
 #include "protocols/HttpRequest.h"
 
+#include "common/AsciiCase.h"
+
 namespace vireo {
 
 namespace {
@@ -9,10 +11,32 @@ const char kBrowserLines[] = "Accept-Language: en-us,ru;q=0.5\r\n"
                              "Accept-Encoding: gzip, deflate\r\n"
                              "User-Agent: Mozilla/4.0 (compatible; MSIE 4.0; Windows NT)\r\n";
 const char kResumeAgent[] = "User-Agent: Corvid (Build 777) pro\r\n";
+
+// Controls, space and DEL as %XX; every other byte as it is, '%' included, so an escaped
+// address is sent unchanged.
+std::string WireSafe(std::string_view text) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (u <= 0x20 || u == 0x7f) {
+            out += '%';
+            out += kHex[u >> 4];
+            out += kHex[u & 0xf];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
 } // namespace
 
-std::string BuildHttpRequest(const std::string& target, const std::string& host, int64_t start,
-                             const std::string& authorization, const std::string& ifRange) {
+std::string BuildHttpRequest(const std::string& rawTarget, const std::string& rawHost,
+                             int64_t start, const std::string& authorization,
+                             const std::string& ifRange) {
+    std::string target = WireSafe(rawTarget);
+    std::string host = WireSafe(rawHost);
     std::string r;
     if (start == 0) {
         // A fresh download: HTTP/1.1 with the browser-like header set.
@@ -31,6 +55,15 @@ std::string BuildHttpRequest(const std::string& target, const std::string& host,
             r += "If-Range: " + ifRange + "\r\n";
     }
     return r + "\r\n";
+}
+
+std::string HostHeader(std::string_view host, int port, std::string_view scheme) {
+    std::string lower = AsciiLower(scheme);
+    int standard = lower == "https" ? 443 : lower == "ftp" ? 21 : 80;
+    std::string value(host);
+    if (port != standard)
+        value += ":" + std::to_string(port);
+    return value;
 }
 
 } // namespace vireo

@@ -3,14 +3,21 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace vireo {
 
-// target: the path, or the whole URL in proxy form; start: the resume offset (0 for a
-// fresh download); authorization: the Authorization value, or empty; ifRange: the
-// validator a resume is conditional on (an If-Range line), or empty.
+// target: the path, or the whole URL in proxy form; host: the Host value (see
+// HostHeader); start: the resume offset (0 for a fresh download); authorization: the
+// Authorization value, or empty; ifRange: the validator a resume is conditional on (an
+// If-Range line), or empty. Control bytes and spaces in target or host are sent
+// percent-escaped: a raw one would end the request line or start a header of its own.
 std::string BuildHttpRequest(const std::string& target, const std::string& host, int64_t start,
                              const std::string& authorization,
                              const std::string& ifRange = std::string());
+
+// The Host value for a server: "host", or "host:port" when port is not the scheme's
+// default (443 for https, 21 for ftp fetched through a proxy, 80 for the rest).
+std::string HostHeader(std::string_view host, int port, std::string_view scheme);
 
 } // namespace vireo

@@ -8,6 +8,8 @@
 #include "protocols/HttpRequest.h"
 #include "settings/SettingsStore.h"
 
+#include <algorithm>
+
 namespace vireo {
 
 namespace {
@@ -19,6 +21,17 @@ bool IsMetafileType(const std::string& contentType) {
     std::string type = AsciiLower(contentType);
     return type == "audio/x-realaudio" || type == "audio/x-pn-realaudio";
 }
+
+// An interim answer only says that the real one is coming. 101 is not one: it would
+// switch to another protocol, which a GET of ours never asks for.
+bool IsInterim(int status) {
+    return status >= 100 && status <= 199 && status != 101;
+}
+
+std::string SchemeOf(const std::string& url) {
+    size_t colon = url.find(':');
+    return colon == std::string::npos ? std::string() : url.substr(0, colon);
+}
 } // namespace
 
 HttpTransfer::HttpTransfer(JobHost* item, std::string host, std::string path, int port, bool tls)
@@ -29,7 +42,8 @@ HttpTransfer::~HttpTransfer() {
 }
 
 size_t HttpTransfer::MemoryUse() const {
-    return TransferJob::MemoryUse() + m_headerBuffer.size();
+    return TransferJob::MemoryUse() + m_headerBuffer.size() +
+           (m_inflater ? m_inflater->BufferedBytes() : 0);
 }
 
 int HttpTransfer::Connect() {
@@ -42,6 +56,15 @@ int HttpTransfer::Connect() {
     m_wireLength = -1;
     m_wireBytes = 0;
     m_tunnel = Tunnel::None;
+    m_interimBytes = 0;
+    m_excess = false;
+
+    // A control byte in the address would end the request line early and write a header
+    // line of the address's own (a redirect may name any address).
+    if (HasControlByte(m_item->Url())) {
+        AddRecord("control byte in the address", 'E');
+        return Fail(ErrParseUrl);
+    }
 
     m_socket.reset(new JobSocket(this));
     QString address = QString::fromStdString(m_address);
@@ -86,7 +109,8 @@ int HttpTransfer::OnWritable(JobSocket* socket) {
     else
         AddRecord("HTTP req: " + target, 'O');
     std::string ifRange = start != 0 ? m_item->StoredValidators().IfRange() : std::string();
-    socket->SendText(BuildHttpRequest(target, m_host, start, authorization, ifRange));
+    std::string host = HostHeader(m_host, m_port, SchemeOf(m_item->Url()));
+    socket->SendText(BuildHttpRequest(target, host, start, authorization, ifRange));
     return 0;
 }
 
@@ -154,26 +178,45 @@ int HttpTransfer::OnData(JobSocket* socket, const char* data, size_t count) {
 
     size_t searched = m_headerBuffer.size() > 3 ? m_headerBuffer.size() - 3 : 0;
     m_headerBuffer.append(data, count);
-    size_t end = HeaderTable::FindEnd(m_headerBuffer, searched);
+    size_t end = 0;
+    while ((end = HeaderTable::FindEnd(m_headerBuffer, searched)) != 0) {
+        m_header.Parse(std::string_view(m_headerBuffer).substr(0, end));
+        LogHeader();
+        if (!IsInterim(m_header.Status()))
+            break;
+        // Logged as received and dropped; the answer after it is the one judged.
+        m_interimBytes += end;
+        m_headerBuffer.erase(0, end);
+        m_header.Clear();
+        searched = 0;
+    }
     if (end == 0) {
-        if (m_headerBuffer.size() > kMaxHeader) {
-            AddRecord("response header too large (" + std::to_string(m_headerBuffer.size()) +
-                          " bytes)",
-                      'E');
+        // Interim answers count towards the limit: endless ones are one endless header.
+        size_t total = m_headerBuffer.size() + m_interimBytes;
+        if (total > kMaxHeader) {
+            AddRecord("response header too large (" + std::to_string(total) + " bytes)", 'E');
             Retry();
             return 0;
         }
         return 1;
     }
     ChangeFlags(JF_HEADER_DONE, 0);
-    m_header.Parse(std::string_view(m_headerBuffer).substr(0, end));
+    return OnHeader(end);
+}
+
+void HttpTransfer::LogHeader() {
     for (size_t i = 0; i + 1 < m_header.Count(); ++i) {
         if (i == 0)
             AddRecord(m_header.Name(0), 'I');
         else
             m_item->AddField(m_header.Name(i), m_header.Value(i), 'I', false);
     }
-    return OnHeader(end);
+}
+
+int HttpTransfer::Impossible(const std::string& what) {
+    AddRecord("impossible " + what, 'E');
+    Retry();
+    return 0;
 }
 
 int HttpTransfer::OnHeader(size_t headerLength) {
@@ -184,6 +227,10 @@ int HttpTransfer::OnHeader(size_t headerLength) {
         Notify(NotifyCredentials);
     if (status < 200 || status > 299)
         return JudgeFailure();
+    // Every number below is the server's: one that no file can have ends the attempt
+    // before any arithmetic is done with it.
+    if (contentLength == HeaderTable::kTooLarge)
+        return Impossible("Content-Length: " + TrimText(m_header.Find("Content-length")));
 
     std::string coding = Trimmed(m_header.Find("Content-encoding"));
     bool coded = coding == "gzip" || coding == "x-gzip" || coding == "deflate";
@@ -205,6 +252,8 @@ int HttpTransfer::OnHeader(size_t headerLength) {
             Retry();
             return 0;
         }
+        if (std::string why = RangeProblem(range, contentLength); !why.empty())
+            return Impossible("range: " + why);
         if (m_bytes != 0) {
             std::string why = ChangedSince(m_item->StoredValidators(), range.total);
             if (!why.empty())
@@ -249,9 +298,22 @@ int HttpTransfer::OnHeader(size_t headerLength) {
 }
 
 int HttpTransfer::Body(const char* data, size_t count) {
-    if (!IsCoded())
-        return TransferJob::OnData(m_socket.get(), data, count);
-    return CodedBody(data, count);
+    if (IsCoded())
+        return CodedBody(data, count);
+    if (HasFlag(JF_SIZE_LIMITED) && m_size > 0) {
+        // The file holds what Content-Length names; bytes past it are not the file's.
+        int64_t room = m_size - m_bytes;
+        if (room <= 0) {
+            m_excess = true;
+            OnFinished();
+            return 0;
+        }
+        if (int64_t(count) > room) {
+            m_excess = true;
+            count = size_t(room);
+        }
+    }
+    return TransferJob::OnData(m_socket.get(), data, count);
 }
 
 int HttpTransfer::CodedBody(const char* data, size_t count) {
@@ -283,6 +345,11 @@ int HttpTransfer::CodedBody(const char* data, size_t count) {
         }
         done = r == ChunkedDecoder::Result::Done;
     } else {
+        if (m_wireLength >= 0 && int64_t(count) > m_wireLength - m_wireBytes) {
+            // Past Content-Length: not the body's.
+            m_excess = true;
+            count = size_t(std::max<int64_t>(0, m_wireLength - m_wireBytes));
+        }
         decode(data, count);
         if (stopped)
             return 0;
@@ -394,12 +461,10 @@ void HttpTransfer::OnFinished() {
         FollowMetafile();
         return;
     }
-    if (m_size != 0 && m_bytes >= m_size) {
-        if (m_bytes > m_size)
-            AddRecord("received data exceed original size", 'E');
-    } else if (m_size == 0) {
+    if (m_excess || (m_size != 0 && m_bytes > m_size))
+        AddRecord("received data exceed original size", 'E');
+    if (m_size == 0)
         Notify(NotifyAttempt);
-    }
     TransferJob::OnFinished();
 }
 

@@ -17,6 +17,7 @@ namespace vireo {
 class HttpTransfer : public TransferJob {
 public:
     // Past this many bytes without the end of the response header the attempt ends.
+    // Interim answers before it count towards it.
     static constexpr size_t kMaxHeader = 64 * 1024;
 
     HttpTransfer(JobHost* item, std::string host, std::string path, int port, bool tls);
@@ -47,6 +48,10 @@ private:
     void StoreValidators(int64_t total);
     // The header is complete: decide what the body is and where it goes.
     int OnHeader(size_t headerLength);
+    // Logs the lines of m_header as received.
+    void LogHeader();
+    // A number of the answer that no file can have: logged, and the attempt ends.
+    int Impossible(const std::string& what);
     // Judges a response that is not a success; its body never reaches the file.
     int JudgeFailure();
     // The status line in plain words, for the cause of a failure.
@@ -68,6 +73,8 @@ private:
     std::unique_ptr<Inflater> m_inflater;
     int64_t m_wireLength = -1; // Content-Length of a coded body
     int64_t m_wireBytes = 0;
+    size_t m_interimBytes = 0; // of the interim answers before this one
+    bool m_excess = false;     // bytes past Content-Length came and were dropped
 };
 
 } // namespace vireo

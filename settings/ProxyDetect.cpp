@@ -24,10 +24,17 @@ DetectedProxy ParseProxyText(std::string_view text) {
         result.host = std::string(text);
         return result;
     }
-    result.host = std::string(text.substr(0, colon));
+    // The port is all digits and names a port (1..65535); anything else names no proxy
+    // that could be reached, so none is taken rather than a guess.
+    std::string_view digits = text.substr(colon + 1);
     int port = 0;
-    for (size_t i = colon + 1; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-        port = port * 10 + (text[i] - '0');
+    for (char c : digits) {
+        if (c < '0' || c > '9' || (port = port * 10 + (c - '0')) > 65535)
+            return DetectedProxy();
+    }
+    if (port == 0)
+        return DetectedProxy();
+    result.host = std::string(text.substr(0, colon));
     result.port = port;
     return result;
 }

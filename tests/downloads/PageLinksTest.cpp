@@ -1,5 +1,7 @@
 #include "downloads/PageLinks.h"
+#include "DocFixture.h"
 
+#include <QFile>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -111,6 +113,69 @@ TEST(PageLinks, ScansALargePageWithoutEndingInTheMiddle) {
     std::vector<std::string> links = PageLinks(page, "http://h.x/p.htm");
     ASSERT_EQ(links.size(), 20000u);
     EXPECT_EQ(links.back(), "http://h.x/f19999.zip");
+}
+
+// A base longer than a link may be makes every link relative to it too long: none is
+// taken, however many the page holds.
+TEST(PageLinks, ALongBaseGivesNoOverlongLinks) {
+    std::string page = "<base href=\"http://h.x/" + std::string(10000, 'a') + "/\">";
+    for (int i = 0; i < 2000; ++i)
+        page += "<a href=\"\">";
+    page += "<a href=\"http://o.y/kept.zip\"><a href=\"../b.zip\">";
+    V links = PageLinks(page, "http://h.x/p.htm");
+    ASSERT_EQ(links.size(), 2u); // not the 2000 long ones, whose text would flood the output
+    EXPECT_EQ(links, (V{"http://o.y/kept.zip", "http://h.x/b.zip"}));
+}
+
+// The page that made the scanner's output grow with its square: a 100,000-byte base and
+// 20,000 empty links, 320 KB in all.
+TEST(PageLinks, TheOutputStaysBoundedOnAHostilePage) {
+    std::string page = "<base href=\"http://h.x/" + std::string(100000, 'a') + "/\">";
+    for (int i = 0; i < 20000; ++i)
+        page += "<a href=\"\">";
+    EXPECT_EQ(PageLinks(page, "http://h.x/p.htm").size(), 0u);
+
+    // Climbing out of the long directory is allowed, and each step costs the same.
+    std::string climb = page + "<a href=\"";
+    for (int i = 0; i < 100000; ++i)
+        climb += "../";
+    climb += "x.zip\">";
+    EXPECT_EQ(PageLinks(climb, "http://h.x/p.htm"), V{"http://h.x/x.zip"});
+}
+
+TEST(PageLinks, TakesAtMostTheLimitOfLinksOfLimitedLength) {
+    std::string page = "<a href=\"http://o.y/" + std::string(kMaxLinkLength, 'l') + "\">";
+    page += "<a href=\"http://o.y/" + std::string(kMaxLinkLength - 11, 'k') + "\">";
+    page += "<a href=\"" + std::string(kMaxLinkLength, 'r') + "\">";
+    for (size_t i = 0; i < kMaxPageLinks + 100; ++i)
+        page += "<a href=\"f" + std::to_string(i) + ".zip\">";
+    V links = PageLinks(page, "http://h.x/p.htm");
+    ASSERT_EQ(links.size(), kMaxPageLinks);
+    EXPECT_EQ(links[0].size(), kMaxLinkLength); // the longest that is taken
+    EXPECT_EQ(links[1], "http://h.x/f0.zip");
+    EXPECT_EQ(links.back(), "http://h.x/f" + std::to_string(kMaxPageLinks - 2) + ".zip");
+    for (const std::string& link : links)
+        ASSERT_LE(link.size(), kMaxLinkLength);
+    EXPECT_EQ(ResolveLink("x", "http://h.x/" + std::string(kMaxLinkLength, 'd')), "");
+}
+
+// A harvested link that would write a header of its own into a request is dropped with
+// the other invalid ones; the rest of the page is still queued.
+class PageHarvest : public test::DocFixture {};
+
+TEST_F(PageHarvest, LinksWithControlBytesAreNotQueued) {
+    doc.harvestLinks = true;
+    ASSERT_TRUE(doc.AddUrl("http://h.x/d/page.htm", false));
+    doc.Row(0).linkToPage = 1;
+    QFile page(QString::fromStdString(doc.Item(0).TargetPath()));
+    ASSERT_TRUE(page.open(QIODevice::WriteOnly));
+    page.write("<a href=\"http://victim.example/f.zip\tHTTP/1.1\r\nX-Injected:yes\r\nY:\">"
+               "<a href=\"a\x01"
+               "b.zip\"><a href=\"ok.zip\">");
+    page.close();
+    doc.Fake(0).Finish();
+    ASSERT_EQ(doc.ItemCount(), 2);
+    EXPECT_EQ(doc.Item(1).Url(), "http://h.x/d/ok.zip");
 }
 
 } // namespace

@@ -97,6 +97,29 @@ TEST(IsValidUrl, AcceptsOnlyAddressesWithADottedHost) {
         EXPECT_EQ(IsValidUrl(c.url), c.valid) << c.url;
 }
 
+// A control byte in an address would reach a request line or a command: such an address
+// is never taken, whatever its scheme.
+TEST(IsValidUrl, RefusesControlBytesAnywhere) {
+    const std::string refused[] = {
+        "http://victim.example/f.zip\tHTTP/1.1\r\nX-Injected:yes\r\nY:",
+        "http://h.x/a\rb",
+        "http://h.x/a\nb",
+        "http://h.x/a\tb",
+        std::string("http://h.x/a\0b", 14),
+        "http://h.x/a\x7f",
+        "http://h.x/a\x01",
+        "http://h\r\n.x/a",
+        "ftp://h.x/a\r\nDELE b",
+        "pnm://h.x/a b\r\n.ra",
+        "pnm://h.x/a\tb.ra",
+    };
+    for (const std::string& url : refused)
+        EXPECT_FALSE(IsValidUrl(url)) << url;
+    // Escaped, the same bytes are only text; bytes of 0x80 and above are not controls.
+    EXPECT_TRUE(IsValidUrl("http://h.x/f.zip%09HTTP/1.1%0D%0A"));
+    EXPECT_TRUE(IsValidUrl("http://h.x/caf\xc3\xa9.zip"));
+}
+
 TEST(UrlHelpers, ClassifyExtensionAndSiteRoot) {
     EXPECT_EQ(ClassifyScheme("HTTP://a.b/"), UrlHttp);
     EXPECT_EQ(ClassifyScheme("https://a.b/"), UrlHttp);

@@ -68,6 +68,10 @@ TEST_F(HttpNginx, FreshDownloadIsIdenticalAndLogged) {
                          " bytes) in 1 attemps\r\n"));
     EXPECT_TRUE(TargetFile::IsStampedComplete(h.Path("file.bin")));
     EXPECT_TRUE(server->AccessLog().contains("Mozilla/4.0 (compatible; MSIE 4.0; Windows NT)"));
+    // The server listens on a port of its own, and the Host value says so.
+    EXPECT_TRUE(
+        server->AccessLog().contains("\"127.0.0.1:" + QString::number(server->HttpPort()) + "\"\n"))
+        << server->AccessLog().toStdString();
 }
 
 TEST_F(HttpNginx, CompressedAndChunkedBodiesAreStoredDecoded) {

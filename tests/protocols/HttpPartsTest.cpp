@@ -64,6 +64,39 @@ TEST(HttpRequest, TemplatesByteForByte) {
                   "Range: bytes=5000000000-\r\nHost: h.x\r\nAuthorization: Basic dTpw\r\n\r\n");
 }
 
+// An address that reaches the builder with control bytes or spaces (from a redirect, say)
+// still makes one request line and no header of its own.
+TEST(HttpRequest, TheTargetNeverCarriesARawControlByteOrSpace) {
+    std::string injected("/f.zip\tHTTP/1.1\r\nX-Injected:yes\r\nY: a\x7f\0b", 40);
+    for (int64_t start : {int64_t(0), int64_t(1000)}) {
+        std::string r = BuildHttpRequest(injected, "h.x", start, "");
+        EXPECT_EQ(r.substr(0, r.find("\r\n")),
+                  std::string("GET /f.zip%09HTTP/1.1%0D%0AX-Injected:yes%0D%0AY:%20a%7F%00b ") +
+                      (start ? "HTTP/1.0" : "HTTP/1.1"));
+        EXPECT_EQ(r.find("\nX-Injected"), std::string::npos);
+        EXPECT_EQ(r.find('\t'), std::string::npos);
+        EXPECT_EQ(r.find('\0'), std::string::npos);
+    }
+    // Escapes already in the address go out as they are.
+    EXPECT_EQ(BuildHttpRequest("/a%20b?c=%0D", "h.x", 0, "").substr(0, 27),
+              "GET /a%20b?c=%0D HTTP/1.1\r\n");
+}
+
+TEST(HttpRequest, TheHostNamesThePortUnlessItIsTheSchemesOwn) {
+    struct Case {
+        const char* scheme;
+        int port;
+        const char* host;
+    } cases[] = {
+        {"http", 80, "h.x"},         {"HTTP", 80, "h.x"},   {"http", 8080, "h.x:8080"},
+        {"http", 443, "h.x:443"},    {"https", 443, "h.x"}, {"https", 80, "h.x:80"},
+        {"https", 8443, "h.x:8443"}, {"ftp", 21, "h.x"},    {"ftp", 2121, "h.x:2121"},
+        {"gopher", 80, "h.x"},       {"http", 0, "h.x:0"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(HostHeader("h.x", c.port, c.scheme), c.host) << c.scheme << " " << c.port;
+}
+
 TEST(HeaderTable, FindsTheEndAndParsesLines) {
     EXPECT_EQ(HeaderTable::FindEnd("HTTP/1.0 200 OK\r\nA: b\r\n\r\nbody"), 25u);
     EXPECT_EQ(HeaderTable::FindEnd("HTTP/1.0 200 OK\nA: b\n\nbody"), 22u);
@@ -89,6 +122,55 @@ TEST(HeaderTable, FindsTheEndAndParsesLines) {
     EXPECT_EQ(t.Find("location"), "/x");
     t.Parse("garbage\r\n\r\n");
     EXPECT_EQ(t.Status(), 0);
+}
+
+// Numbers from the wire are read to the last value that fits; one beyond it is told apart
+// from a missing or non-numeric value.
+TEST(HeaderTable, NumbersUpToTheLargestThatFits) {
+    struct Case {
+        const char* value;
+        int64_t number;
+    } cases[] = {
+        {"0", 0},
+        {" 42", 42},
+        {"12abc", 12},
+        {"9223372036854775807", INT64_MAX},
+        {"9223372036854775808", HeaderTable::kTooLarge},
+        {"99999999999999999999", HeaderTable::kTooLarge},
+        {"00000000000000000000007", 7},
+        {"abc", -1},
+        {"", -1},
+    };
+    for (const Case& c : cases) {
+        HeaderTable t;
+        t.Parse(std::string("HTTP/1.1 200 OK\r\nContent-Length: ") + c.value + "\r\n\r\n");
+        EXPECT_EQ(t.FindNumber("Content-Length"), c.number) << c.value;
+    }
+}
+
+// A range answer whose numbers cannot all be true: the attempt that got it ends.
+TEST(HeaderTable, ImpossibleRanges) {
+    struct Case {
+        const char* range;
+        int64_t contentLength;
+        bool possible;
+    } cases[] = {
+        {"bytes 200-209/210", 10, true},
+        {"bytes 200-209/210", -1, true},
+        {"bytes 200-209/*", 10, true},
+        {"bytes 0-9223372036854775806/9223372036854775807", INT64_MAX, true},
+        {"bytes 200-209/210", 9223372036854775799LL, false}, // held + length passes 2^63
+        {"bytes 200-209/210", 11, false},
+        {"bytes 200-100/210", -1, false},
+        {"bytes 200-210/210", -1, false},
+        {"bytes 1-9223372036854775806/*", INT64_MAX, false},
+    };
+    for (const Case& c : cases) {
+        ContentRange r;
+        ASSERT_TRUE(ParseContentRange(c.range, &r)) << c.range;
+        EXPECT_EQ(RangeProblem(r, c.contentLength).empty(), c.possible)
+            << c.range << " / " << c.contentLength << ": " << RangeProblem(r, c.contentLength);
+    }
 }
 
 TEST(HeaderTable, ContentRanges) {
@@ -127,6 +209,10 @@ TEST(ChunkedDecoder, DecodesWholeAndCutAtEveryByte) {
         {"3\nabc\n0\n\n", "abc", ChunkedDecoder::Result::Done},
         {"5\r\nhel", "hel", ChunkedDecoder::Result::NeedMore},
         {"zz\r\n", "", ChunkedDecoder::Result::Error},
+        // Leading zeros are no size; sixteen hex digits past them would be.
+        {"00000000000000000005\r\nhello\r\n0\r\n\r\n", "hello", ChunkedDecoder::Result::Done},
+        {"10000000000000000\r\nx", "", ChunkedDecoder::Result::Error},
+        {"FFFFFFFFFFFFFFFFF\r\nx", "", ChunkedDecoder::Result::Error},
         {"3\r\nabcX\r\n", "abc", ChunkedDecoder::Result::Error},
     };
     for (const Case& c : cases) {
@@ -174,6 +260,65 @@ TEST(Inflater, GzipZlibAndRawDeflateCutAnywhere) {
     std::string garbage(100, '\xff');
     EXPECT_EQ(broken.Feed(garbage.data(), garbage.size(), [](const char*, size_t) { return true; }),
               Inflater::Result::Error);
+}
+
+// Gzip allows any number of members one after the other; the body is all of them.
+TEST(Inflater, EveryGzipMemberCutAnywhere) {
+    const std::string coded = Deflate("Hello, ", 15 + 16) + Deflate("World!\n", 15 + 16);
+    for (size_t piece = 1; piece <= coded.size(); ++piece) {
+        Inflater inflater;
+        std::string out;
+        Inflater::Result r = Inflater::Result::NeedMore;
+        for (size_t pos = 0; pos < coded.size(); pos += piece)
+            r = inflater.Feed(coded.data() + pos, std::min(piece, coded.size() - pos),
+                              [&](const char* p, size_t n) {
+                                  out.append(p, n);
+                                  return true;
+                              });
+        EXPECT_EQ(r, Inflater::Result::Done) << piece;
+        EXPECT_TRUE(inflater.IsDone()) << piece;
+        EXPECT_EQ(out, "Hello, World!\n") << piece;
+    }
+}
+
+// A body is whole only where a member ends; anything after the last member that is not a
+// member of its own is an error, not an end.
+TEST(Inflater, WholeOnlyAtTheEndOfAMember) {
+    const std::string one = Deflate("Hello, ", 15 + 16), two = Deflate("World!\n", 15 + 16);
+    struct Case {
+        const char* what;
+        std::string coded;
+        Inflater::Result result;
+        bool done;
+    } cases[] = {
+        {"second member cut", one + two.substr(0, two.size() - 3), Inflater::Result::NeedMore,
+         false},
+        {"second member's header only", one + two.substr(0, 5), Inflater::Result::NeedMore, false},
+        {"garbage after a member", one + "garbage!", Inflater::Result::Error, false},
+        {"zlib stream then more", Deflate("Hello", 15) + "x", Inflater::Result::Error, false},
+    };
+    for (const Case& c : cases) {
+        Inflater inflater;
+        EXPECT_EQ(
+            inflater.Feed(c.coded.data(), c.coded.size(), [](const char*, size_t) { return true; }),
+            c.result)
+            << c.what;
+        EXPECT_EQ(inflater.IsDone(), c.done) << c.what;
+    }
+}
+
+// A gzip header whose name never ends produces nothing; what is kept of it for a retry
+// as raw deflate stays small.
+TEST(Inflater, KeepsLittleOfAStreamThatProducesNothing) {
+    Inflater inflater;
+    std::string head("\x1f\x8b\x08\x08\0\0\0\0\0\x03", 10); // FNAME set
+    ASSERT_EQ(inflater.Feed(head.data(), head.size(), [](const char*, size_t) { return true; }),
+              Inflater::Result::NeedMore);
+    std::string name(1 << 20, 'n');
+    for (int i = 0; i < 16; ++i)
+        ASSERT_EQ(inflater.Feed(name.data(), name.size(), [](const char*, size_t) { return true; }),
+                  Inflater::Result::NeedMore);
+    EXPECT_LE(inflater.BufferedBytes(), Inflater::kMaxHeld);
 }
 
 TEST(ResolveUrl, RelativeLocations) {

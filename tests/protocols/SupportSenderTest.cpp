@@ -119,8 +119,10 @@ TEST_F(SupportSenderTest, RequestBytesEscapeSpacesBreaksHashAndPercent) {
     ASSERT_TRUE(WaitOutcome());
     EXPECT_EQ(sent, 1);
     ASSERT_EQ(server->Requests().size(), 1);
+    // DEL, which the query's own escaping leaves, is escaped as every control byte of a
+    // request target is.
     EXPECT_EQ(server->Requests()[0].toStdString(),
-              "GET /cgi-bin/techsupport.cgi?%23%23end%20a%0D%0A%25%80~\x7f" +
+              "GET /cgi-bin/techsupport.cgi?%23%23end%20a%0D%0A%25%80~%7F" +
                   Headers(server->HostPort().toStdString()));
 }
 

@@ -16,8 +16,16 @@ TEST(ProxyDetect, ParsesTheFormsTheEnvironmentUses) {
         {"proxy.lan", {true, "proxy.lan", 80}},
         {"http://proxy.lan/", {true, "proxy.lan", 80}},
         {"http://user:pw@proxy.lan:8080", {true, "proxy.lan", 8080}},
-        {"proxy.lan:80x", {true, "proxy.lan", 80}},
-        {"proxy.lan:", {true, "proxy.lan", 0}},
+        {"proxy.lan:65535", {true, "proxy.lan", 65535}},
+        // A port that names no port is refused whole: no host is taken either.
+        {"p:9999999999", {false, "", 80}},
+        {"p:65536", {false, "", 80}},
+        {"p:0", {false, "", 80}},
+        {"p:", {false, "", 80}},
+        {"p:abc", {false, "", 80}},
+        {"p:80x", {false, "", 80}},
+        {"http://p:-1/", {false, "", 80}},
+        {"http://p:99999999999999999999999/", {false, "", 80}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(vireo::ParseProxyText(c.text), c.expected) << c.text;

@@ -56,6 +56,15 @@ TEST(SettingsStartup, FirstStartWritesEveryFirstRunKeyThenVersion) {
     EXPECT_FALSE(Stored(temp, "mwndrect").isValid());
 }
 
+TEST(SettingsStartup, AnEnvironmentProxyWithAnImpossiblePortIsNotStored) {
+    test::TempSettings temp;
+    setenv("http_proxy", "p:9999999999", 1);
+    RunSettingsStartup(Settings(), AppDataDirectory(), nullptr);
+    unsetenv("http_proxy");
+    EXPECT_EQ(Stored(temp, "proxyserver").toString(), "");
+    EXPECT_EQ(Stored(temp, "proxyport").toInt(), 80);
+}
+
 TEST(SettingsStartup, LaterStartsKeepChangedValuesUntilVersionIsDeleted) {
     test::TempSettings temp;
     std::string cwd = AppDataDirectory();
