@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Vireo needs to build, test and run.
-# Usage: scripts/deps.sh [build|test]
+# Usage: scripts/deps.sh [build|test|fuzz]
 set -euo pipefail
 
 # A font of its own, so the window's texts (and the tests that read their pixels) do not
@@ -11,10 +11,14 @@ build_pkgs=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools lib
 # certificates, a virtual display; perl writes the FTP test login database.
 test_pkgs=(nginx tinyproxy vsftpd ffmpeg openssl xvfb xauth curl wget aria2
     clang-format attr perl)
+# The fuzz build (scripts/fuzz.sh): clang and its libFuzzer and sanitizer runtimes.
+fuzz_pkgs=(clang-14 libclang-rt-14-dev)
 
 want=("${build_pkgs[@]}")
 if [[ "${1:-build}" == test ]]; then
     want+=("${test_pkgs[@]}")
+elif [[ "${1:-build}" == fuzz ]]; then
+    want+=("${fuzz_pkgs[@]}")
 fi
 
 missing=()

@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Fuzzes the parsers: builds the libFuzzer targets of fuzz/ with clang in their own build
+# directory, runs each (or the one named) for the given minutes with its corpus, merges the
+# inputs that add coverage into fuzz/corpus/<target>/ and minimizes every crash, time-out and
+# memory blow-up into fuzz/reproducers/<target>/.
+# Usage: scripts/fuzz.sh [minutes per target, default 10] [target]
+# Environment: VIREO_FUZZ_BUILD_DIR (default build-fuzz/), FUZZ_JOBS (parallel fuzzing
+# processes per target, default 1).
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+minutes="${1:-10}"
+only="${2:-}"
+build="${VIREO_FUZZ_BUILD_DIR:-$root/build-fuzz}"
+
+"$root/scripts/deps.sh" fuzz
+
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_COMPILER=clang++-14 -DVIREO_FUZZ=ON -DVIREO_BUILD_TESTS=OFF \
+    -DVIREO_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null
+
+targets=()
+for f in "$root"/fuzz/targets/*.cpp; do
+    t="$(basename "$f" .cpp)"
+    [[ -z "$only" || "$only" == "$t" ]] && targets+=("$t")
+done
+[[ ${#targets[@]} -gt 0 ]] || { echo "fuzz.sh: no target named $only" >&2; exit 2; }
+cmake --build "$build" --target "${targets[@]/#/fuzz_}"
+
+found=0
+for t in "${targets[@]}"; do
+    bin="$build/fuzz/fuzz_$t"
+    work="$build/fuzz-work/$t"
+    rm -rf "$work" && mkdir -p "$work/new" "$work/artifacts"
+    echo "== $t: ${minutes} min" >&2
+    # Fork mode goes on after a crash, so one run can find several faults. The known
+    # reproducers are not given as seeds: they would only crash again.
+    (cd "$work" && "$bin" -fork="${FUZZ_JOBS:-1}" -ignore_crashes=1 -ignore_timeouts=1 \
+        -ignore_ooms=1 -timeout=20 -rss_limit_mb=2048 -max_total_time=$((minutes * 60)) \
+        -artifact_prefix="$work/artifacts/" -print_final_stats=1 \
+        "$work/new" "$root/fuzz/corpus/$t" >"$work/log" 2>&1) || true
+    grep -E '^#[0-9]+: cov:|^#[0-9]+.*DONE|stat::' "$work/log" | tail -3 >&2 || true
+
+    # Keep what adds coverage, minimized and small, with the tree's corpus.
+    if [[ -n "$(ls -A "$work/new")" ]]; then
+        "$bin" -merge=1 -max_len=4096 -timeout=20 "$root/fuzz/corpus/$t" "$work/new" \
+            >"$work/merge.log" 2>&1 || true
+    fi
+    for a in "$work"/artifacts/*; do
+        [[ -e "$a" ]] || continue
+        found=1
+        mkdir -p "$root/fuzz/reproducers/$t"
+        out="$root/fuzz/reproducers/$t/$(basename "$a")"
+        case "$(basename "$a")" in
+        crash-*)
+            "$bin" -minimize_crash=1 -max_total_time=60 -exact_artifact_path="$out" "$a" \
+                >"$work/minimize.log" 2>&1 || true
+            [[ -e "$out" ]] || cp "$a" "$out" ;;
+        *) cp "$a" "$out" ;;
+        esac
+        echo "$t: found $(basename "$a"), kept as fuzz/reproducers/$t/$(basename "$a")" >&2
+    done
+done
+if [[ $found -ne 0 ]]; then
+    echo "fuzz.sh: list each new reproducer in fuzz/known-failing.txt with its fault until" \
+        "it is fixed; the logs are in $build/fuzz-work/<target>/log" >&2
+fi
