@@ -11,10 +11,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv);
 
 // Aborts with the broken promise named; the fuzzer and the corpus test both see a crash.
-#define FUZZ_CHECK(condition, what)                                                            \
-    do {                                                                                       \
-        if (!(condition)) {                                                                    \
-            std::fprintf(stderr, "fuzz check failed: %s (%s:%d)\n", what, __FILE__, __LINE__); \
-            std::abort();                                                                      \
-        }                                                                                      \
+#define FUZZ_CHECK(condition, what)                                                                \
+    do {                                                                                           \
+        if (!(condition)) {                                                                        \
+            std::fprintf(stderr, "fuzz check failed: %s (%s:%d)\n", what, __FILE__, __LINE__);     \
+            std::abort();                                                                          \
+        }                                                                                          \
     } while (0)

@@ -123,12 +123,13 @@ int main(int argc, char** argv) {
         std::string outcome = RunOne(root / name, isKnown);
         if (isKnown && !outcome.empty()) {
             ++skipped;
-            std::cout << "SKIPPED (known failing) " << name << ": " << it->second << " ["
-                      << outcome << "]" << std::endl;
+            std::cout << "SKIPPED (known failing) " << name << ": " << it->second << " [" << outcome
+                      << "]" << std::endl;
         } else if (isKnown) {
             ++failed;
             std::cout << "FAILED " << name
-                      << ": listed in known-failing.txt but passes now; remove its line" << std::endl;
+                      << ": listed in known-failing.txt but passes now; remove its line"
+                      << std::endl;
         } else if (!outcome.empty()) {
             ++failed;
             std::cout << "FAILED " << name << ": " << outcome << std::endl;

@@ -68,8 +68,8 @@ void PnaAndRecordings() {
         {"ra-v8-v4", RaReplyI(ra4) + Gap() + Packet11(Block(1, 240)) + Packet11(Block(2, 240))},
         {"ra-v5", RaReply5(ra3) + Packet12("first") + "a?" + Packet12("second") + "E"},
         {"rm-short", Reply(10, 'O') + rmHeader + "??b1234567a1234" + Packet20(0, 0, 2, "p0") +
-                         Be16(10) + std::string(8, 'E') +
-                         Packet20(40, 1, 0, std::string(70, 'E')) + "E"},
+                         Be16(10) + std::string(8, 'E') + Packet20(40, 1, 0, std::string(70, 'E')) +
+                         "E"},
         {"rm-long", Reply(10, 'O') + prop + mdpr + EndBlock() + Packet90(7, 1, 2, "pp") +
                         "b1234567" + Packet90(9, 0, 0, "") + "E"},
         {"rm-cut-packet", Reply(10, 'O') + prop + EndBlock() + Packet20(1, 0, 2, "whole") +
@@ -100,8 +100,8 @@ void PnaAndRecordings() {
         RecordingState state;
         state.streamType = 20;
         RealMediaWriter writer(rec, state);
-        std::vector<std::string> chunks = {PropChunk(4000), mdpr,
-                                           MdprChunk(1, "video/x-pn-realvideo", Be32(34) + "VIDORV10")};
+        std::vector<std::string> chunks = {
+            PropChunk(4000), mdpr, MdprChunk(1, "video/x-pn-realvideo", Be32(34) + "VIDORV10")};
         writer.RealMediaHeader(std::vector<std::string_view>(chunks.begin(), chunks.end()));
         for (int i = 0; i < packets; ++i) {
             uint16_t stream = i % 3 == 2 ? 1 : 0;
@@ -139,31 +139,46 @@ void Texts() {
     Put("inflate", "zlib-cut", Seeded(3, Deflate(body, 15)));
     Put("inflate", "raw-cut", Seeded(1, Deflate(body, -15)));
     Put("chunked", "two-chunks", Seeded(0, "5\r\nhello\r\n6;ext=1\r\n world\r\n0\r\n\r\n"));
-    Put("chunked", "trailer-cut", Seeded(2, "1a\r\nabcdefghijklmnopqrstuvwxyz\r\n0\r\nX-T: 1\r\n\r\nrest"));
+    Put("chunked", "trailer-cut",
+        Seeded(2, "1a\r\nabcdefghijklmnopqrstuvwxyz\r\n0\r\nX-T: 1\r\n\r\nrest"));
     Put("chunked", "bad-size", Seeded(4, "zz\r\nhello\r\n"));
-    Put("http_response", "200-length", Seeded(0, std::string(1, '\0') +
-        "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nETag: \"e1\"\r\n\r\nhello"));
-    Put("http_response", "206-resume", Seeded(3, std::string(1, '\x05') +
-        "HTTP/1.1 206 Partial\r\nContent-Length: 5\r\nContent-Range: bytes 5-9/10\r\n\r\n56789"));
-    Put("http_response", "chunked-gzip", Seeded(6, std::string(1, '\0') +
-        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nContent-Encoding: gzip\r\n\r\n" +
-        [&] { std::string z = Deflate(body, 31); char n[16]; snprintf(n, sizeof n, "%zx\r\n", z.size());
-              return std::string(n) + z + "\r\n0\r\n\r\n"; }()));
-    Put("http_response", "302-lf", Seeded(1, std::string(1, '\0') +
-        "HTTP/1.0 302 Found\nLocation: /elsewhere\n\n"));
-    Put("http_response", "416", Seeded(0, std::string(1, '\x0a') +
-        "HTTP/1.1 416 Range Not Satisfiable\r\nContent-Range: bytes */10\r\n\r\n"));
-    Put("ftp_reply", "login", Seeded(0, "220 ready\r\n331 password please\r\n230 logged in\r\n"
-                                        "215 UNIX Type: L8\r\n250 ok\r\n"));
-    Put("ftp_reply", "multiline-cut", Seeded(2, "220-first\r\n220-second\r\n220 ready\r\n"
-                                                "213 20240101120000\r\n227 Entering Passive Mode (127,0,0,1,25,46)\r\n"));
+    Put("http_response", "200-length",
+        Seeded(0, std::string(1, '\0') +
+                      "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nETag: \"e1\"\r\n\r\nhello"));
+    Put("http_response", "206-resume",
+        Seeded(3, std::string(1, '\x05') + "HTTP/1.1 206 Partial\r\nContent-Length: "
+                                           "5\r\nContent-Range: bytes 5-9/10\r\n\r\n56789"));
+    Put("http_response", "chunked-gzip",
+        Seeded(
+            6,
+            std::string(1, '\0') +
+                "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nContent-Encoding: gzip\r\n\r\n" +
+                [&] {
+                    std::string z = Deflate(body, 31);
+                    char n[16];
+                    snprintf(n, sizeof n, "%zx\r\n", z.size());
+                    return std::string(n) + z + "\r\n0\r\n\r\n";
+                }()));
+    Put("http_response", "302-lf",
+        Seeded(1, std::string(1, '\0') + "HTTP/1.0 302 Found\nLocation: /elsewhere\n\n"));
+    Put("http_response", "416",
+        Seeded(0, std::string(1, '\x0a') +
+                      "HTTP/1.1 416 Range Not Satisfiable\r\nContent-Range: bytes */10\r\n\r\n"));
+    Put("ftp_reply", "login",
+        Seeded(0, "220 ready\r\n331 password please\r\n230 logged in\r\n"
+                  "215 UNIX Type: L8\r\n250 ok\r\n"));
+    Put("ftp_reply", "multiline-cut",
+        Seeded(2, "220-first\r\n220-second\r\n220 ready\r\n"
+                  "213 20240101120000\r\n227 Entering Passive Mode (127,0,0,1,25,46)\r\n"));
     Put("ftp_reply", "skipped-lines", Seeded(9, "junk\nx\r\n150-a\n  150 inside\n150 done\n"));
-    Put("ftp_listing", "unix", "-rw-r--r--    1 0        0          123456 Jan 01 12:00 file.zip\r\n"
-                              "-rw-r--r-- 1 ftp ftp 5000000000 Mar  3  2021 my big file.iso\n"
-                              "-rw-r--r-- 1 owner 77 Dec 31 23:59 no group\n"
-                              "-rw-r--r--+ 1 u g 9 jun 30 2001 acl\ntotal 12\n");
-    Put("ftp_listing", "other", "123456 Jan 01 12:00 file.zip\nx 2048 Sep 9 1999 f\n"
-                               "01-15-20  10:30AM  123456 file.zip\n");
+    Put("ftp_listing", "unix",
+        "-rw-r--r--    1 0        0          123456 Jan 01 12:00 file.zip\r\n"
+        "-rw-r--r-- 1 ftp ftp 5000000000 Mar  3  2021 my big file.iso\n"
+        "-rw-r--r-- 1 owner 77 Dec 31 23:59 no group\n"
+        "-rw-r--r--+ 1 u g 9 jun 30 2001 acl\ntotal 12\n");
+    Put("ftp_listing", "other",
+        "123456 Jan 01 12:00 file.zip\nx 2048 Sep 9 1999 f\n"
+        "01-15-20  10:30AM  123456 file.zip\n");
     Put("ftp_pasv", "pasv", "227 Entering Passive Mode (127,0,0,1,25,46)");
     Put("ftp_pasv", "pasv-eq", "227 =10,9,8,7,4,1");
     Put("ftp_pasv", "epsv", "229 Entering Extended Passive Mode (|||6446|)");
@@ -171,15 +186,19 @@ void Texts() {
     Put("http_proxy", "host-port", "proxy.lan:3128");
     Put("http_proxy", "url", "http://user:pw@proxy.lan:8080/");
     Put("http_proxy", "bad-port", "proxy.lan:80x");
-    Put("page_links", "links", "http://h.x/dir/page.htm\n<a href=\"a.zip\"><A HREF=../up.zip>"
-                              "<a href='/top.zip'><img src=x href=\"http://o.y/x.zip\">");
-    Put("page_links", "base", "http://h.x/d/p.htm\n<a href=one.zip>< base href=\"http://m.z/files/\">"
-                             "<a href=\"two.zip\"><a href=\"./b.zip\"><a href=\"../../../x\">");
-    Put("list_file", "lines", "http://h.x/a.zip\r\nftp://h.x/b.iso\n\n  pnm://h.x/c.rm  \rwww.h.x/d\0after");
+    Put("page_links", "links",
+        "http://h.x/dir/page.htm\n<a href=\"a.zip\"><A HREF=../up.zip>"
+        "<a href='/top.zip'><img src=x href=\"http://o.y/x.zip\">");
+    Put("page_links", "base",
+        "http://h.x/d/p.htm\n<a href=one.zip>< base href=\"http://m.z/files/\">"
+        "<a href=\"two.zip\"><a href=\"./b.zip\"><a href=\"../../../x\">");
+    Put("list_file", "lines",
+        "http://h.x/a.zip\r\nftp://h.x/b.iso\n\n  pnm://h.x/c.rm  \rwww.h.x/d\0after");
     Put("recent_urls", "prefer", "http://h.x/a.zip\r\nhttp://h.x/b.zip\r\n\r\nftp://h.x/c\n");
-    Put("settings_file", "first-run", "[setup]\nwfile=200\nmaxdown=5\npassonly=\"*.ra;*.ram;*.rm\"\n"
-                                     "except=*.htm, *.html\nproxyport=3128\nmwndrect=10 20 800 600\n"
-                                     "logrect=-1 -1 -1 -1\ntimeout= 40 \n");
+    Put("settings_file", "first-run",
+        "[setup]\nwfile=200\nmaxdown=5\npassonly=\"*.ra;*.ram;*.rm\"\n"
+        "except=*.htm, *.html\nproxyport=3128\nmwndrect=10 20 800 600\n"
+        "logrect=-1 -1 -1 -1\ntimeout= 40 \n");
 }
 } // namespace
 

@@ -32,8 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const StringKey& k : {keys::DownPath, keys::ProxyServer, keys::Name, keys::Email,
                                keys::Cwd, keys::CaFile, keys::SupportServer})
         store.GetString(k);
-    for (const IntKey& k : {keys::Proxy, keys::ProxyPort, keys::FtpPassive, keys::BusyIdle,
-                            keys::Version})
+    for (const IntKey& k :
+         {keys::Proxy, keys::ProxyPort, keys::FtpPassive, keys::BusyIdle, keys::Version})
         store.GetInt(k);
     for (const RectKey& k : {keys::HistoryRect, keys::LogRect, keys::MainWndRect})
         store.GetRect(k, Rect{1, 2, 3, 4});
