@@ -28,6 +28,13 @@ done
 [[ ${#targets[@]} -gt 0 ]] || { echo "fuzz.sh: no target named $only" >&2; exit 2; }
 cmake --build "$build" --target "${targets[@]/#/fuzz_}"
 
+# The first line of a run that names what went wrong.
+signature() {
+    local sig
+    sig="$("$1" "$2" 2>&1 | grep -m1 -oE 'fuzz check failed: [^(]*|[^ ]+: runtime error|what\(\): +[^:]*|SUMMARY: [A-Za-z]+Sanitizer: [^ ]+ [^ ]+|ERROR: libFuzzer: [a-z-]+' || true)"
+    echo "${sig:-passes when run alone}"
+}
+
 found=0
 for t in "${targets[@]}"; do
     bin="$build/fuzz/fuzz_$t"
@@ -42,25 +49,36 @@ for t in "${targets[@]}"; do
         "$work/new" "$root/fuzz/corpus/$t" >"$work/log" 2>&1) || true
     grep -E '^#[0-9]+: cov:|^#[0-9]+.*DONE|stat::' "$work/log" | tail -3 >&2 || true
 
-    # Keep what adds coverage, minimized and small, with the tree's corpus.
+    # Keep, small, the inputs that reach code the tree's corpus does not (edges only:
+    # hit counts would keep hundreds of near-copies).
     if [[ -n "$(ls -A "$work/new")" ]]; then
-        "$bin" -merge=1 -max_len=4096 -timeout=20 "$root/fuzz/corpus/$t" "$work/new" \
-            >"$work/merge.log" 2>&1 || true
+        "$bin" -merge=1 -use_counters=0 -max_len="${FUZZ_KEEP_LEN:-1024}" -timeout=20 "$root/fuzz/corpus/$t" \
+            "$work/new" >"$work/merge.log" 2>&1 || true
     fi
-    for a in "$work"/artifacts/*; do
-        [[ -e "$a" ]] || continue
+    # One reproducer per fault: the artifacts are grouped by the first line that names
+    # what went wrong, and the smallest of each group is minimized; faults the kept
+    # reproducers show already are not kept again.
+    declare -A first=()
+    for r in $(find "$root/fuzz/reproducers/$t" -type f 2>/dev/null); do
+        first["$(signature "$bin" "$r")"]="$r"
+    done
+    for a in $(ls -Sr "$work"/artifacts/* 2>/dev/null); do
+        sig="$(signature "$bin" "$a")"
+        [[ -z "${first[$sig]:-}" ]] || continue
+        first[$sig]="$a"
         found=1
         mkdir -p "$root/fuzz/reproducers/$t"
         out="$root/fuzz/reproducers/$t/$(basename "$a")"
         case "$(basename "$a")" in
         crash-*)
-            "$bin" -minimize_crash=1 -max_total_time=60 -exact_artifact_path="$out" "$a" \
+            "$bin" -minimize_crash=1 -max_total_time=30 -exact_artifact_path="$out" "$a" \
                 >"$work/minimize.log" 2>&1 || true
             [[ -e "$out" ]] || cp "$a" "$out" ;;
         *) cp "$a" "$out" ;;
         esac
-        echo "$t: found $(basename "$a"), kept as fuzz/reproducers/$t/$(basename "$a")" >&2
+        echo "$t: $sig: kept as fuzz/reproducers/$t/$(basename "$a")" >&2
     done
+    unset first
 done
 if [[ $found -ne 0 ]]; then
     echo "fuzz.sh: list each new reproducer in fuzz/known-failing.txt with its fault until" \
