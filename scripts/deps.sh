@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Vireo needs to build, test and run.
-# Usage: scripts/deps.sh [build|test]
+# Usage: scripts/deps.sh [build|test|fuzz]
 set -euo pipefail
 
 # A font of its own, so the window's texts (and the tests that read their pixels) do not
@@ -14,10 +14,14 @@ test_pkgs=(nginx lighttpd apache2 tinyproxy vsftpd ffmpeg openssl xvfb xauth cur
 # Of those, the ones that come with a system service. The tests start their own instances
 # on free ports; the packages' own must neither start on install nor at boot.
 test_services=(nginx lighttpd apache2 tinyproxy vsftpd)
+# The fuzz build (scripts/fuzz.sh): clang and its libFuzzer and sanitizer runtimes.
+fuzz_pkgs=(clang-14 libclang-rt-14-dev)
 
 want=("${build_pkgs[@]}")
 if [[ "${1:-build}" == test ]]; then
     want+=("${test_pkgs[@]}")
+elif [[ "${1:-build}" == fuzz ]]; then
+    want+=("${fuzz_pkgs[@]}")
 fi
 
 missing=()
