@@ -127,7 +127,16 @@ std::vector<std::string> PageLinks(std::string_view page, std::string_view pageU
             // A NUL in the page ends the value, as the end of the value itself does.
             value = value.substr(0, value.find('\0'));
             if (baseTag) {
-                base = LinkBase(std::string(CutAtLastSlash(value)));
+                // A base that is not absolute ("", "files/") is taken relative to the
+                // current one, as browsers do; one that still makes no address is ignored
+                // rather than turning every later link into no address at all.
+                std::string next(CutAtLastSlash(value));
+                if (!IsAbsoluteLink(value)) {
+                    std::string resolved = base.Resolve(value);
+                    next = resolved.empty() ? std::string() : std::string(CutAtLastSlash(resolved));
+                }
+                if (IsValidUrl(next))
+                    base = LinkBase(std::move(next));
                 baseTag = false;
             } else if (std::string link = base.Resolve(value); !link.empty()) {
                 links.push_back(std::move(link));

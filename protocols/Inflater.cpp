@@ -36,8 +36,10 @@ Inflater::Result Inflater::Feed(const char* data, size_t count, const Sink& sink
     State& s = *m_state;
     if (count == 0)
         return s.atEnd ? Result::Done : Result::NeedMore;
-    if (s.atEnd && !s.gzip)
-        return Result::Error; // a zlib or raw stream has one end; nothing follows it
+    if (s.atEnd && !s.gzip) {
+        s.atEnd = false; // a zlib or raw stream has one end; nothing follows it
+        return Result::Error;
+    }
     if (!s.started) {
         s.started = true;
         s.gzip = !s.raw && static_cast<unsigned char>(data[0]) == 0x1f;

@@ -30,9 +30,11 @@ Outcome Decode(const std::vector<std::string_view>& reads) {
         out.data.append(d, n);
         return true;
     };
+    // Done only says the bytes so far end where a member ends: another member may follow,
+    // so feeding goes on until the body ends or an error.
     for (std::string_view read : reads) {
         out.result = inflater.Feed(read.data(), read.size(), sink);
-        if (out.result != Inflater::Result::NeedMore)
+        if (out.result == Inflater::Result::Error)
             break;
     }
     FUZZ_CHECK(inflater.IsDone() == (out.result == Inflater::Result::Done),

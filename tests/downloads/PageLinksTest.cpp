@@ -34,6 +34,11 @@ const PageCase kPages[] = {
      "< base href=\"http://m.z/files/\"><a href=\"b.zip\">",
      "http://h.x/p.htm",
      {"http://m.z/files/b.zip"}},
+    {"a base that is no address is taken relative to the current one",
+     "<base href=\"\"><a href=\"x.zip\"><base href=\"sub/\"><a href=\"y.zip\">"
+     "<base href=\":/\"><a href=\"z.zip\">",
+     "http://h.x/dir/p.htm",
+     {"http://h.x/dir/x.zip", "http://h.x/dir/sub/y.zip", "http://h.x/dir/sub/:/z.zip"}},
     {"single dots stay", "<a href=\"./b.zip\">", "http://h.x/dir/", {"http://h.x/dir/./b.zip"}},
     {"parents never climb above the host",
      "<a href=\"../../x\">",
