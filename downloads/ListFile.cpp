@@ -1,12 +1,15 @@
 // Lists of addresses in text files: the last list between runs, and the files of the
 // Open and Save commands.
 #include "common/ByteBuffer.h"
+#include "common/SetAside.h"
 #include "common/WriteFileAtomically.h"
 #include "downloads/ListText.h"
 #include "downloads/VireoDoc.h"
 #include "engine/TextCoding.h"
 #include "engine/UrlParts.h"
 #include "settings/SettingsStore.h"
+
+#include <QtGlobal>
 
 namespace vireo {
 
@@ -16,12 +19,31 @@ constexpr const char* kListExtension = "txt";
 constexpr const char* kLastListName = "/lastlist.txt";
 } // namespace
 
+namespace {
+// Lines of a list text that hold something and yet gave no entry, and text past a NUL.
+bool ListLost(std::string_view text, int refused) {
+    size_t nul = text.find('\0');
+    return refused > 0 || (nul != std::string_view::npos &&
+                           text.find_first_not_of(std::string_view("\0\r\n \t", 5), nul) !=
+                               std::string_view::npos);
+}
+} // namespace
+
+int CVireoDoc::AddListLines(std::string_view text) {
+    int refused = 0;
+    for (std::string_view line : SplitListText(text)) {
+        std::string address = TrimText(line);
+        if (!address.empty() && !AddUrl(NormalizeUrl(address), false))
+            ++refused;
+    }
+    return refused;
+}
+
 bool CVireoDoc::AddUrlsFromText(std::string_view text) {
     if (text.empty())
         return false;
     // Blank lines and lines that are no address are passed over without a word.
-    for (std::string_view line : SplitListText(text))
-        AddUrl(NormalizeUrl(TrimText(line)), false);
+    AddListLines(text);
     return true;
 }
 
@@ -48,8 +70,17 @@ void CVireoDoc::RestoreLastList() {
     if (Settings().GetInt(keys::KeepList) == 0)
         return;
     ByteBuffer text;
-    if (text.LoadFile(LastListPath()))
-        AddUrlsFromText(text.View());
+    if (!text.LoadFile(LastListPath()))
+        return;
+    int refused = AddListLines(text.View());
+    // The list is saved again as soon as it changes: what could not be taken from it is
+    // kept aside first rather than written over.
+    if (ListLost(text.View(), refused)) {
+        std::string aside = SetAside(LastListPath());
+        if (!aside.empty())
+            qWarning("vireo: %d line(s) of the last list could not be taken; it was kept as %s",
+                     refused, aside.c_str());
+    }
 }
 
 void CVireoDoc::OpenList() {

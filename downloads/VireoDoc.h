@@ -123,6 +123,9 @@ public:
     // Adds every valid address of a list text (one a line; CR, LF or CR LF; a NUL ends
     // the text). False when the text is empty.
     bool AddUrlsFromText(std::string_view text);
+    // Adds the address of every line; returns how many lines that hold something gave no
+    // entry.
+    int AddListLines(std::string_view text);
     // Every entry's address followed by CR LF, in list order.
     std::string ListText() const;
     // "lastlist.txt" in the start directory, while "keeplist" is on.

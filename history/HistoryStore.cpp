@@ -1,9 +1,12 @@
 #include "history/HistoryStore.h"
 
 #include "common/ByteBuffer.h"
+#include "common/SetAside.h"
 #include "history/HistoryWindowSink.h"
 #include "history/ReplaceFile.h"
 #include "settings/SettingsStore.h"
+
+#include <QtGlobal>
 
 #include <algorithm>
 #include <cerrno>
@@ -90,9 +93,10 @@ bool HistoryStore::Load(const HistoryTime& now, HistoryFile& image) {
     case ReadResult::Failed:
         return false;
     case ReadResult::Missing:
-    case ReadResult::TooLarge: // its header cannot hold its length
         image = HistoryFile::Fresh(now);
         return Store(image);
+    case ReadResult::TooLarge: // its header cannot hold its length
+        return StartOverDamaged(now, image);
     case ReadResult::Ok:
         break;
     }
@@ -100,14 +104,24 @@ bool HistoryStore::Load(const HistoryTime& now, HistoryFile& image) {
     case HistoryFile::ParseResult::TooShort:
         return false;
     case HistoryFile::ParseResult::Invalid:
-        image = HistoryFile::Fresh(now);
-        return Store(image);
+        return StartOverDamaged(now, image);
     case HistoryFile::ParseResult::Ok:
         break;
     }
     m_index = image.Groups();
     m_loaded = true;
     return true;
+}
+
+bool HistoryStore::StartOverDamaged(const HistoryTime& now, HistoryFile& image) {
+    // The records it still holds stay readable beside the fresh history.
+    std::string aside = SetAside(FilePath());
+    if (aside.empty())
+        return false; // never replaced while it cannot be kept
+    qWarning("vireo: the history file %s cannot be read; it was kept as %s and a new one begun",
+             FilePath().c_str(), aside.c_str());
+    image = HistoryFile::Fresh(now);
+    return Store(image);
 }
 
 bool HistoryStore::Store(const HistoryFile& image) {

@@ -79,6 +79,9 @@ private:
     bool Load(const HistoryTime& now, HistoryFile& image);
     // Replaces the file by image; on success the index follows it.
     bool Store(const HistoryFile& image);
+    // Sets a history that cannot be read aside and begins a new one; false when it could
+    // not be moved (it is then left as it is).
+    bool StartOverDamaged(const HistoryTime& now, HistoryFile& image);
 
     std::string m_directory;
     Clock m_clock;

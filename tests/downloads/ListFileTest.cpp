@@ -170,3 +170,29 @@ TEST(WriteFileAtomically, ReplacesTheWholeFileOrLeavesTheOldOne) {
     left.removeAll("Vireo.conf");
     EXPECT_EQ(left, QStringList{"list.txt"});
 }
+
+TEST_F(ListFile, ALastListWithLinesThatGiveNoEntryIsKeptAside) {
+    std::string last = temp.Path("/home/lastlist.txt");
+    QDir().mkpath(QString::fromStdString(temp.Path("/home")));
+    Settings().SetInt("keeplist", 1);
+    struct Case {
+        const char* what;
+        std::string text;
+        bool keptAside;
+    } cases[] = {
+        {"every line an address, blank lines between", "http://h.x/a.zip\r\n\r\nh.x/b.zip\r\n",
+         false},
+        {"a line that is no address", "http://h.x/a.zip\r\nnot an address\r\n", true},
+        {"text after a NUL", std::string("http://h.x/a.zip\r\n\0http://h.x/b.zip\r\n", 37), true},
+        {"only line ends after a NUL", std::string("http://h.x/a.zip\r\n\0\r\n", 21), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QFile::remove(QString::fromStdString(last + ".damaged"));
+        WriteAll(last, c.text);
+        FakeDocument next;
+        next.AddCommandLine({});
+        EXPECT_EQ(next.ItemCount() > 0, true);
+        EXPECT_EQ(ReadAll(last + ".damaged"), c.keptAside ? c.text : "<missing>");
+    }
+}

@@ -308,19 +308,32 @@ TEST_F(HistoryTest, DamagedFilesAreReplacedOrLeftAlone) {
         History().SetClock([this] { return now; });
         ASSERT_TRUE(c.bytes.SaveFile(Path()));
         EXPECT_EQ(History().Add("new.zip", "http://h/new"), c.replaced);
-        if (c.replaced)
+        if (c.replaced) {
             EXPECT_EQ(FileBytes(), freshPlusOne);
-        else
+            // What the damaged file held is kept beside the new one, byte for byte.
+            ByteBuffer aside;
+            ASSERT_TRUE(aside.LoadFile(Path() + ".damaged"));
+            EXPECT_EQ(aside, c.bytes);
+            fs::remove(Path() + ".damaged");
+        } else {
             EXPECT_EQ(FileBytes(), c.bytes);
+        }
         EXPECT_EQ(FilesInHome(), 1u);
     }
 
-    // Longer than a 32-bit length can say (a sparse file, nothing is allocated): replaced
-    // without being read.
+    // Longer than a 32-bit length can say (a sparse file, nothing is allocated): set aside
+    // and replaced without being read.
     fs::resize_file(Path(), (uint64_t(1) << 32) + 1);
     EXPECT_TRUE(History().ReadEntries().empty());
     EXPECT_TRUE(History().Add("new.zip", "http://h/new"));
     EXPECT_EQ(FileBytes(), freshPlusOne);
+    EXPECT_EQ(fs::file_size(Path() + ".damaged"), (uint64_t(1) << 32) + 1);
+    // A second damaged file does not overwrite the first one set aside.
+    ByteBuffer("not a history either").SaveFile(Path());
+    EXPECT_TRUE(History().Add("new.zip", "http://h/new"));
+    EXPECT_TRUE(fs::exists(Path() + ".damaged1"));
+    fs::remove(Path() + ".damaged");
+    fs::remove(Path() + ".damaged1");
 
     // Too short: every operation fails until Clear replaces the file.
     ByteBuffer("hi!!").SaveFile(Path());
