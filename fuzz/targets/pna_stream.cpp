@@ -80,6 +80,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<PnaEvent> whole = Parse(fuzz::CutReads(0, in.stream), &wholeType);
     std::vector<PnaEvent> cut = Parse(fuzz::CutReads(in.seed, in.stream), &cutType);
     FUZZ_CHECK(whole.size() == cut.size(), "the number of events depends on where reads end");
+    // A RealAudio stream whose first packet is malformed dumps "up to 64 bytes" of what
+    // has arrived: only that dump may be shorter in one of the two, never different.
+    if (!whole.empty() && whole.back().kind == Kind::Failure && cut.back().kind == Kind::Failure) {
+        const std::string& a = whole.back().bytes;
+        const std::string& b = cut.back().bytes;
+        const std::string& shorter = a.size() < b.size() ? a : b;
+        FUZZ_CHECK((a.size() < b.size() ? b : a).compare(0, shorter.size(), shorter) == 0,
+                   "a failure dumps different bytes depending on where reads end");
+        whole.back().bytes.clear();
+        cut.back().bytes.clear();
+    }
     FUZZ_CHECK(whole == cut, "the events depend on where reads end");
     FUZZ_CHECK(wholeType == cutType, "the stream type depends on where reads end");
 
