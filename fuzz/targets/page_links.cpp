@@ -16,7 +16,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         url = input.substr(0, end);
         page = input.substr(end + 1);
     }
+    // A page fetched from an absolute address gives absolute links; a page address without
+    // a scheme (bare text the address check lets through) has nothing to make them from.
+    bool absolute = url.find("://") != std::string_view::npos;
     for (const std::string& link : PageLinks(page, url))
-        FUZZ_CHECK(link.find("://") != std::string::npos, "a link that is not absolute");
+        FUZZ_CHECK(!absolute || link.find("://") != std::string::npos,
+                   "a link that is not absolute");
     return 0;
 }
