@@ -36,7 +36,8 @@ std::string_view CutAtLastSlash(std::string_view url) {
 
 bool IsAbsoluteLink(std::string_view link) {
     size_t colon = link.find(':');
-    if (colon == npos || link.size() <= colon + 6)
+    // "://h.x/f" names no scheme: it is no address of its own.
+    if (colon == npos || colon == 0 || link.size() <= colon + 6)
         return false;
     if (link[colon + 1] != '/' || link[colon + 2] != '/')
         return false;

@@ -4,6 +4,7 @@
 #include "downloads/PageLinks.h"
 #include "harness/FuzzCheck.h"
 
+#include <cctype>
 #include <string_view>
 
 using namespace vireo;
@@ -18,7 +19,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     // A page fetched from an absolute address gives absolute links; a page address without
     // a scheme (bare text the address check lets through) has nothing to make them from.
-    bool absolute = url.find("://") != std::string_view::npos;
+    size_t colon = url.find("://");
+    bool absolute = colon != std::string_view::npos && colon > 0;
+    for (size_t i = 0; absolute && i < colon; ++i)
+        absolute = std::isalnum(static_cast<unsigned char>(url[i])) != 0;
     for (const std::string& link : PageLinks(page, url))
         FUZZ_CHECK(!absolute || link.find("://") != std::string::npos,
                    "a link that is not absolute");
