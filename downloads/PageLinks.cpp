@@ -64,7 +64,8 @@ public:
         if (IsAbsoluteLink(link))
             return link.size() > kMaxLinkLength ? std::string() : Bounded(NormalizeUrl(link));
         if (!link.empty() && link.front() == '/') {
-            if (m_root.size() + link.size() > kMaxLinkLength)
+            // A base whose site cannot be told gives no address for a site-relative link.
+            if (m_root.empty() || m_root.size() + link.size() > kMaxLinkLength)
                 return {};
             return Bounded(NormalizeUrl(m_root + std::string(link)));
         }
