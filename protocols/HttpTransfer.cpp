@@ -5,7 +5,9 @@
 #include "engine/ItemFlags.h"
 #include "engine/TextCoding.h"
 #include "engine/UrlParts.h"
+#include "protocols/HttpMetafile.h"
 #include "protocols/HttpRequest.h"
+#include "protocols/HttpVerdict.h"
 #include "settings/SettingsStore.h"
 
 #include <algorithm>
@@ -13,15 +15,6 @@
 namespace vireo {
 
 namespace {
-std::string Trimmed(const std::string& text) {
-    return AsciiLower(TrimText(text));
-}
-
-bool IsMetafileType(const std::string& contentType) {
-    std::string type = AsciiLower(contentType);
-    return type == "audio/x-realaudio" || type == "audio/x-pn-realaudio";
-}
-
 // An interim answer only says that the real one is coming. 101 is not one: it would
 // switch to another protocol, which a GET of ours never asks for.
 bool IsInterim(int status) {
@@ -42,12 +35,12 @@ HttpTransfer::~HttpTransfer() {
 }
 
 size_t HttpTransfer::MemoryUse() const {
-    return TransferJob::MemoryUse() + m_headerBuffer.size() +
+    return TransferJob::MemoryUse() + m_headerBuffer.Size() +
            (m_inflater ? m_inflater->BufferedBytes() : 0);
 }
 
 int HttpTransfer::Connect() {
-    m_headerBuffer.clear();
+    m_headerBuffer.Clear();
     ChangeFlags(JF_SIZE_LIMITED, JF_HEADER_DONE | JF_HEADER_JUDGED);
     m_header.Clear();
     m_chunked = false;
@@ -114,21 +107,6 @@ int HttpTransfer::OnWritable(JobSocket* socket) {
     return 0;
 }
 
-std::string HttpTransfer::ChangedSince(const FileValidators& stored, int64_t total) const {
-    // A server that ignores If-Range still names the version it sends.
-    std::string etag = StrongEtag(m_header.Find("ETag"));
-    std::string modified = TrimText(m_header.Find("Last-Modified"));
-    if (stored.total >= 0 && total >= 0 && total != stored.total)
-        return "the file on the server is " + std::to_string(total) + " bytes now, not " +
-               std::to_string(stored.total);
-    if (!stored.etag.empty() && !etag.empty() && etag != stored.etag)
-        return "the file on the server has the tag " + etag + " now, not " + stored.etag;
-    if (stored.etag.empty() && !stored.lastModified.empty() && !modified.empty() &&
-        modified != stored.lastModified)
-        return "the file on the server was modified " + modified + ", not " + stored.lastModified;
-    return {};
-}
-
 int HttpTransfer::StartOver(const std::string& why) {
     AddRecord(why + ": the part on disk is not of this file, starting over", '!');
     SetStartOffset(0);
@@ -138,20 +116,10 @@ int HttpTransfer::StartOver(const std::string& why) {
     return 0;
 }
 
-void HttpTransfer::StoreValidators(int64_t total) {
-    FileValidators v;
-    v.etag = StrongEtag(m_header.Find("ETag"));
-    v.lastModified = TrimText(m_header.Find("Last-Modified"));
-    v.total = total;
-    m_item->StoreValidators(v);
-}
-
 int HttpTransfer::OnTunnelReply(const char* data, size_t count) {
-    size_t searched = m_headerBuffer.size() > 3 ? m_headerBuffer.size() - 3 : 0;
-    m_headerBuffer.append(data, count);
-    size_t end = HeaderTable::FindEnd(m_headerBuffer, searched);
+    size_t end = m_headerBuffer.Append(data, count);
     if (end == 0) {
-        if (m_headerBuffer.size() > kMaxHeader) {
+        if (m_headerBuffer.Size() > kMaxHeader) {
             AddRecord("proxy reply too large", 'E');
             Retry();
             return 0;
@@ -159,9 +127,9 @@ int HttpTransfer::OnTunnelReply(const char* data, size_t count) {
         return 1;
     }
     HeaderTable reply;
-    reply.Parse(std::string_view(m_headerBuffer).substr(0, end));
+    reply.Parse(m_headerBuffer.Bytes().substr(0, end));
     AddRecord(reply.Count() ? reply.Name(0) : std::string(), 'I');
-    m_headerBuffer.clear();
+    m_headerBuffer.Clear();
     if (reply.Status() != 200)
         return Fail(reply.Status() > 0 ? reply.Status() : ErrConnect);
     m_tunnel = Tunnel::Open;
@@ -176,23 +144,20 @@ int HttpTransfer::OnData(JobSocket* socket, const char* data, size_t count) {
     if (HasFlag(JF_HEADER_DONE))
         return count == 0 ? 1 : Body(data, count);
 
-    size_t searched = m_headerBuffer.size() > 3 ? m_headerBuffer.size() - 3 : 0;
-    m_headerBuffer.append(data, count);
-    size_t end = 0;
-    while ((end = HeaderTable::FindEnd(m_headerBuffer, searched)) != 0) {
-        m_header.Parse(std::string_view(m_headerBuffer).substr(0, end));
+    size_t end = m_headerBuffer.Append(data, count);
+    while (end != 0) {
+        m_header.Parse(m_headerBuffer.Bytes().substr(0, end));
         LogHeader();
         if (!IsInterim(m_header.Status()))
             break;
         // Logged as received and dropped; the answer after it is the one judged.
         m_interimBytes += end;
-        m_headerBuffer.erase(0, end);
         m_header.Clear();
-        searched = 0;
+        end = m_headerBuffer.DropAndFind(end);
     }
     if (end == 0) {
         // Interim answers count towards the limit: endless ones are one endless header.
-        size_t total = m_headerBuffer.size() + m_interimBytes;
+        size_t total = m_headerBuffer.Size() + m_interimBytes;
         if (total > kMaxHeader) {
             AddRecord("response header too large (" + std::to_string(total) + " bytes)", 'E');
             Retry();
@@ -213,82 +178,58 @@ void HttpTransfer::LogHeader() {
     }
 }
 
-int HttpTransfer::Impossible(const std::string& what) {
-    AddRecord("impossible " + what, 'E');
-    Retry();
-    return 0;
-}
-
 int HttpTransfer::OnHeader(size_t headerLength) {
-    int status = m_header.Status();
-    int64_t contentLength = m_header.FindNumber("Content-length");
-    m_size = contentLength > 0 ? contentLength : 0;
-    if (status == 401)
+    HttpAsked asked;
+    asked.url = m_item->Url();
+    asked.held = m_bytes;
+    asked.viaProxy = UsesProxy();
+    asked.wholeUrl = m_requestMode == 1;
+    asked.stored = m_item->StoredValidators();
+    HttpVerdict verdict = JudgeHttpResponse(m_header, asked);
+
+    m_size = verdict.size;
+    if (verdict.askCredentials)
         Notify(NotifyCredentials);
-    if (status < 200 || status > 299)
-        return JudgeFailure();
-    // Every number below is the server's: one that no file can have ends the attempt
-    // before any arithmetic is done with it.
-    if (contentLength == HeaderTable::kTooLarge)
-        return Impossible("Content-Length: " + TrimText(m_header.Find("Content-length")));
-
-    std::string coding = Trimmed(m_header.Find("Content-encoding"));
-    bool coded = coding == "gzip" || coding == "x-gzip" || coding == "deflate";
-    if (!coding.empty() && coding != "identity" && !coded)
-        AddRecord("unknown content coding: " + coding, 'E');
-    m_chunked = Trimmed(m_header.Find("Transfer-encoding")).find("chunked") != std::string::npos;
-
-    int64_t total = -1;
-    if (status == 206) {
-        // Only a range that starts where the file ends may be appended; anything else
-        // starts the file over.
-        ContentRange range;
-        bool known = ParseContentRange(m_header.Find("Content-range"), &range);
-        if (!known || range.first != m_bytes || coded) {
-            std::string why = "range does not start at " + std::to_string(m_bytes);
-            if (m_bytes != 0)
-                return StartOver(why);
-            AddRecord(why, 'E');
-            Retry();
-            return 0;
-        }
-        if (std::string why = RangeProblem(range, contentLength); !why.empty())
-            return Impossible("range: " + why);
-        if (m_bytes != 0) {
-            std::string why = ChangedSince(m_item->StoredValidators(), range.total);
-            if (!why.empty())
-                return StartOver(why);
-        }
-        if (contentLength >= 0)
-            m_size = m_bytes + contentLength;
-        else if (range.total >= 0)
-            m_size = range.total;
-        total = range.total;
-    } else if (m_bytes != 0) {
-        // Asked for the rest, the server sends all of it: the file changed since the part
-        // on disk arrived, or the server takes no ranges.
-        AddRecord("the server sends the whole file again, starting over from its first byte", '!');
-        SetStartOffset(0);
+    if (m_header.Status() < 200 || m_header.Status() > 299)
+        ChangeFlags(JF_HEADER_JUDGED, 0);
+    for (const HttpVerdict::Record& record : verdict.records)
+        AddRecord(record.text, record.kind);
+    if (!verdict.cause.empty())
+        NoteCause(verdict.cause);
+    switch (verdict.kind) {
+    case HttpVerdict::Kind::Body:
+        break;
+    case HttpVerdict::Kind::Redirect:
+        m_item->RestartItem(verdict.url);
+        return 0; // a new job carries on
+    case HttpVerdict::Kind::Retry:
+        if (verdict.askWholeUrl)
+            m_requestMode = 1;
+        Retry();
+        return 0;
+    case HttpVerdict::Kind::StartOver:
+        return StartOver(verdict.why);
+    case HttpVerdict::Kind::Whole:
+        TransferJob::OnFinished();
+        return 0;
+    case HttpVerdict::Kind::Fail:
+        return Fail(verdict.code);
     }
-    if (status != 206 && !m_chunked && !coded && contentLength >= 0)
-        total = contentLength;
-    if (m_bytes == 0 || m_item->StoredValidators().Empty())
-        StoreValidators(total);
 
-    if (m_chunked || coded) {
-        // Completion is judged on the coded body; the file's own size is unknown until
-        // the end.
+    const HttpBody& body = verdict.body;
+    if (body.fromFirstByte)
+        SetStartOffset(0);
+    if (body.storeValidators)
+        m_item->StoreValidators(body.validators);
+    m_chunked = body.chunked;
+    if (body.Coded()) {
         ChangeFlags(0, JF_SIZE_LIMITED);
-        m_wireLength = m_chunked ? -1 : contentLength;
-        m_size = 0;
-        if (coded)
+        m_wireLength = body.wireLength;
+        if (body.inflate)
             m_inflater = std::make_unique<Inflater>();
     }
-
-    std::string rest = m_headerBuffer.substr(headerLength);
-    m_headerBuffer.clear();
-    m_headerBuffer.shrink_to_fit();
-    if (!IsCoded() && contentLength == 0) {
+    std::string rest = m_headerBuffer.TakeRest(headerLength);
+    if (body.Empty()) {
         OnFinished(); // an empty file: nothing more will come
         return 0;
     }
@@ -399,65 +340,13 @@ int HttpTransfer::OnClosed(JobSocket*) {
     return 0;
 }
 
-int HttpTransfer::JudgeFailure() {
-    ChangeFlags(JF_HEADER_JUDGED, 0);
-    int status = m_header.Status();
-    if (status == 301 || status == 302 || status == 303 || status == 307 || status == 308) {
-        std::string location = TrimText(m_header.Find("Location"));
-        if (location.empty()) {
-            Retry();
-            return 0;
-        }
-        AddRecord("redirect to location: " + location, '!');
-        m_item->RestartItem(NormalizeUrl(ResolveUrl(m_item->Url(), location)));
-        return 0; // a new job carries on
-    }
-    NoteCause(StatusWords());
-    if (status == 401)
-        return Fail(401);
-    if (status == 416 && m_bytes > 0) {
-        ContentRange range;
-        bool known = ParseContentRange(m_header.Find("Content-range"), &range);
-        if (known && range.total == m_bytes) {
-            // The file on disk is whole already.
-            m_size = m_bytes;
-            TransferJob::OnFinished();
-            return 0;
-        }
-        if (known && range.total >= 0 && range.total < m_bytes)
-            return StartOver("the file on the server is " + std::to_string(range.total) +
-                             " bytes, shorter than the " + std::to_string(m_bytes) + " on disk");
-    }
-    if (status >= 400 && status <= 499) {
-        if ((status == 404 || status == 400) && !UsesProxy() && m_requestMode == 2) {
-            m_requestMode = 1; // ask once more with the whole URL in the request line
-            Retry();
-            return 0;
-        }
-        return Fail(status);
-    }
-    Retry();
-    return 0;
-}
-
-std::string HttpTransfer::StatusWords() const {
-    // "HTTP/1.1 503 Service Unavailable" reads "HTTP 503 Service Unavailable".
-    std::string line = m_header.Count() ? m_header.Name(0) : std::string();
-    size_t space = line.find(' ');
-    if (space == std::string::npos)
-        return "HTTP " + std::to_string(m_header.Status());
-    return "HTTP " + TrimText(line.substr(space + 1));
-}
-
 void HttpTransfer::OnFinished() {
     if (HasFlag(JF_HEADER_JUDGED) || !HasFlag(JF_HEADER_DONE)) {
         TransferJob::OnFinished();
         return;
     }
     ChangeFlags(JF_HEADER_JUDGED, 0);
-    std::string head = m_item->ReadFileHead(16);
-    if (head.size() > 4 && IsMetafileType(TrimText(m_header.Find("Content-type"))) &&
-        head.compare(0, 3, ".ra") != 0 && head.compare(0, 4, ".RMF") != 0) {
+    if (IsMetafile(m_header.Find("Content-type"), m_item->ReadFileHead(16))) {
         FollowMetafile();
         return;
     }
@@ -470,34 +359,16 @@ void HttpTransfer::OnFinished() {
 
 void HttpTransfer::FollowMetafile() {
     constexpr size_t kMaxMetafile = 1 << 20;
-    std::string text = m_item->ReadFileHead(kMaxMetafile);
-    text = text.substr(0, text.find('\0'));
-    if (text.empty()) {
+    std::optional<MetafileLinks> links = ReadMetafile(m_item->ReadFileHead(kMaxMetafile));
+    if (!links) {
         Fail(ErrParseUrl);
         return;
     }
-    std::vector<std::string> lines;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find_first_of("\r\n", pos);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(pos, end - pos);
-        if (!line.empty() && line.front() == ';')
-            line.erase(0, 1);
-        TrimTextInPlace(line);
-        lines.push_back(line);
-        pos = end + 1;
-        if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n')
-            ++pos;
-    }
-    std::string target = lines.front();
-    if (lines.size() > 1) {
+    if (!links->more.empty()) {
         AddRecord("multilink content", '!');
-        lines.erase(lines.begin());
-        Notify(NotifyMoreUrls, 0, lines);
+        Notify(NotifyMoreUrls, 0, links->more);
     }
-    m_item->RestartItem(target); // a new job carries on
+    m_item->RestartItem(links->target); // a new job carries on
 }
 
 } // namespace vireo

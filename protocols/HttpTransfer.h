@@ -7,6 +7,7 @@
 #include "engine/TransferJob.h"
 #include "protocols/ChunkedDecoder.h"
 #include "protocols/HeaderTable.h"
+#include "protocols/HttpHeaderBuffer.h"
 #include "protocols/Inflater.h"
 
 #include <memory>
@@ -42,20 +43,10 @@ private:
     // The part on disk is no part of what the server has now: cut it and ask for the
     // whole file again. Not a failed attempt.
     int StartOver(const std::string& why);
-    // Why the 206 answer is of another version than the part on disk; empty when it is not.
-    std::string ChangedSince(const FileValidators& stored, int64_t total) const;
-    // Keeps the validators of an answer that starts at the file's first byte.
-    void StoreValidators(int64_t total);
-    // The header is complete: decide what the body is and where it goes.
+    // The header is complete: judges it (see HttpVerdict) and acts on the verdict.
     int OnHeader(size_t headerLength);
     // Logs the lines of m_header as received.
     void LogHeader();
-    // A number of the answer that no file can have: logged, and the attempt ends.
-    int Impossible(const std::string& what);
-    // Judges a response that is not a success; its body never reaches the file.
-    int JudgeFailure();
-    // The status line in plain words, for the cause of a failure.
-    std::string StatusWords() const;
     int Body(const char* data, size_t count);
     int CodedBody(const char* data, size_t count);
     int FinishCoded();
@@ -65,7 +56,7 @@ private:
     HeaderTable m_header;
     int m_requestMode = 2;
     JobSocketPtr m_socket;
-    std::string m_headerBuffer;
+    HttpHeaderBuffer m_headerBuffer;
     bool m_tls;
     Tunnel m_tunnel = Tunnel::None;
     bool m_chunked = false;
