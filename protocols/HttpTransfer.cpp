@@ -39,9 +39,11 @@ size_t HttpTransfer::MemoryUse() const {
            (m_inflater ? m_inflater->BufferedBytes() : 0);
 }
 
-int HttpTransfer::Connect() {
+Step HttpTransfer::Connect() {
     m_headerBuffer.Clear();
-    ChangeFlags(JF_SIZE_LIMITED, JF_HEADER_DONE | JF_HEADER_JUDGED);
+    ChangeFlags(JF_SIZE_LIMITED, 0);
+    m_headerDone = false;
+    m_judged = false;
     m_header.Clear();
     m_chunked = false;
     m_chunks.Reset();
@@ -56,10 +58,10 @@ int HttpTransfer::Connect() {
     // line of the address's own (a redirect may name any address).
     if (HasControlByte(m_item->Url())) {
         AddRecord("control byte in the address", 'E');
-        return Fail(ErrParseUrl);
+        return Step::Fail(ErrParseUrl);
     }
 
-    m_socket.reset(new JobSocket(this));
+    m_socket = Connections().Open(this);
     QString address = QString::fromStdString(m_address);
     if (UsesProxy()) {
         std::string server = Settings().GetString(keys::ProxyServer);
@@ -78,20 +80,20 @@ int HttpTransfer::Connect() {
         m_socket->ConnectTo(address, quint16(m_port),
                             m_tls ? QString::fromStdString(m_host) : QString());
     }
-    return 1;
+    return Step::GoOn();
 }
 
 void HttpTransfer::CloseSockets() {
     m_socket.reset();
 }
 
-int HttpTransfer::OnWritable(JobSocket* socket) {
+Step HttpTransfer::OnWritable(Connection* socket) {
     if (m_tunnel == Tunnel::Connecting) {
         std::string target = m_host + ":" + std::to_string(m_port);
         AddRecord("CONNECT " + target, 'O');
         socket->SendText("CONNECT " + target + " HTTP/1.1\r\nHost: " + target + "\r\n\r\n");
         m_tunnel = Tunnel::Awaiting;
-        return 0;
+        return Step::GoOn();
     }
     const std::string& target = m_requestMode == 1 ? m_item->Url() : m_path;
     int64_t start = m_bytes;
@@ -104,45 +106,41 @@ int HttpTransfer::OnWritable(JobSocket* socket) {
     std::string ifRange = start != 0 ? m_item->StoredValidators().IfRange() : std::string();
     std::string host = HostHeader(m_host, m_port, SchemeOf(m_item->Url()));
     socket->SendText(BuildHttpRequest(target, host, start, authorization, ifRange));
-    return 0;
+    return Step::GoOn();
 }
 
-int HttpTransfer::StartOver(const std::string& why) {
+Step HttpTransfer::StartOver(const std::string& why) {
     AddRecord(why + ": the part on disk is not of this file, starting over", '!');
     SetStartOffset(0);
     m_item->StoreValidators({});
-    Stop();
-    Start(); // the request of the next connection asks from the first byte
-    return 0;
+    return Step::StartOver(); // the request of the next connection asks from the first byte
 }
 
-int HttpTransfer::OnTunnelReply(const char* data, size_t count) {
+Step HttpTransfer::OnTunnelReply(const char* data, size_t count) {
     size_t end = m_headerBuffer.Append(data, count);
     if (end == 0) {
         if (m_headerBuffer.Size() > kMaxHeader) {
             AddRecord("proxy reply too large", 'E');
-            Retry();
-            return 0;
+            return Step::Retry();
         }
-        return 1;
+        return Step::GoOn();
     }
     HeaderTable reply;
     reply.Parse(m_headerBuffer.Bytes().substr(0, end));
     AddRecord(reply.Count() ? reply.Name(0) : std::string(), 'I');
     m_headerBuffer.Clear();
     if (reply.Status() != 200)
-        return Fail(reply.Status() > 0 ? reply.Status() : ErrConnect);
+        return Step::Fail(reply.Status() > 0 ? reply.Status() : ErrConnect);
     m_tunnel = Tunnel::Open;
     m_socket->StartTls(QString::fromStdString(m_host));
-    return 1;
+    return Step::GoOn();
 }
 
-int HttpTransfer::OnData(JobSocket* socket, const char* data, size_t count) {
-    (void)socket;
+Step HttpTransfer::OnData(Connection*, const char* data, size_t count) {
     if (m_tunnel == Tunnel::Awaiting)
         return OnTunnelReply(data, count);
-    if (HasFlag(JF_HEADER_DONE))
-        return count == 0 ? 1 : Body(data, count);
+    if (m_headerDone)
+        return count == 0 ? Step::GoOn() : Body(data, count);
 
     size_t end = m_headerBuffer.Append(data, count);
     while (end != 0) {
@@ -160,12 +158,11 @@ int HttpTransfer::OnData(JobSocket* socket, const char* data, size_t count) {
         size_t total = m_headerBuffer.Size() + m_interimBytes;
         if (total > kMaxHeader) {
             AddRecord("response header too large (" + std::to_string(total) + " bytes)", 'E');
-            Retry();
-            return 0;
+            return Step::Retry();
         }
-        return 1;
+        return Step::GoOn();
     }
-    ChangeFlags(JF_HEADER_DONE, 0);
+    m_headerDone = true;
     return OnHeader(end);
 }
 
@@ -178,7 +175,7 @@ void HttpTransfer::LogHeader() {
     }
 }
 
-int HttpTransfer::OnHeader(size_t headerLength) {
+Step HttpTransfer::OnHeader(size_t headerLength) {
     HttpAsked asked;
     asked.url = m_item->Url();
     asked.held = m_bytes;
@@ -191,7 +188,7 @@ int HttpTransfer::OnHeader(size_t headerLength) {
     if (verdict.askCredentials)
         Notify(NotifyCredentials);
     if (m_header.Status() < 200 || m_header.Status() > 299)
-        ChangeFlags(JF_HEADER_JUDGED, 0);
+        m_judged = true;
     for (const HttpVerdict::Record& record : verdict.records)
         AddRecord(record.text, record.kind);
     if (!verdict.cause.empty())
@@ -200,20 +197,17 @@ int HttpTransfer::OnHeader(size_t headerLength) {
     case HttpVerdict::Kind::Body:
         break;
     case HttpVerdict::Kind::Redirect:
-        m_item->RestartItem(verdict.url);
-        return 0; // a new job carries on
+        return Step::Restart(verdict.url);
     case HttpVerdict::Kind::Retry:
         if (verdict.askWholeUrl)
             m_requestMode = 1;
-        Retry();
-        return 0;
+        return Step::Retry();
     case HttpVerdict::Kind::StartOver:
         return StartOver(verdict.why);
     case HttpVerdict::Kind::Whole:
-        TransferJob::OnFinished();
-        return 0;
+        return Step::Finish(); // judged already: no look for a metafile
     case HttpVerdict::Kind::Fail:
-        return Fail(verdict.code);
+        return Step::Fail(verdict.code);
     }
 
     const HttpBody& body = verdict.body;
@@ -229,16 +223,14 @@ int HttpTransfer::OnHeader(size_t headerLength) {
             m_inflater = std::make_unique<Inflater>();
     }
     std::string rest = m_headerBuffer.TakeRest(headerLength);
-    if (body.Empty()) {
-        OnFinished(); // an empty file: nothing more will come
-        return 0;
-    }
+    if (body.Empty())
+        return Step::Finish(); // an empty file: nothing more will come
     if (rest.empty())
-        return 1;
+        return Step::GoOn();
     return Body(rest.data(), rest.size());
 }
 
-int HttpTransfer::Body(const char* data, size_t count) {
+Step HttpTransfer::Body(const char* data, size_t count) {
     if (IsCoded())
         return CodedBody(data, count);
     if (HasFlag(JF_SIZE_LIMITED) && m_size > 0) {
@@ -246,8 +238,7 @@ int HttpTransfer::Body(const char* data, size_t count) {
         int64_t room = m_size - m_bytes;
         if (room <= 0) {
             m_excess = true;
-            OnFinished();
-            return 0;
+            return Step::Finish();
         }
         if (int64_t(count) > room) {
             m_excess = true;
@@ -257,12 +248,16 @@ int HttpTransfer::Body(const char* data, size_t count) {
     return TransferJob::OnData(m_socket.get(), data, count);
 }
 
-int HttpTransfer::CodedBody(const char* data, size_t count) {
+Step HttpTransfer::CodedBody(const char* data, size_t count) {
+    Step stop; // what the file's side said when it ended the body early
     bool stopped = false;
     bool inflateError = false;
     auto write = [&](const char* d, size_t n) {
-        if (!TransferJob::OnData(m_socket.get(), d, n))
+        Step step = TransferJob::OnData(m_socket.get(), d, n);
+        if (!step.GoesOn()) {
             stopped = true;
+            stop = std::move(step);
+        }
         return !stopped;
     };
     auto decode = [&](const char* d, size_t n) {
@@ -278,11 +273,10 @@ int HttpTransfer::CodedBody(const char* data, size_t count) {
     if (m_chunked) {
         ChunkedDecoder::Result r = m_chunks.Feed(data, count, decode);
         if (stopped)
-            return 0;
+            return stop;
         if (r == ChunkedDecoder::Result::Error && !inflateError) {
             AddRecord("bad chunked body", 'E');
-            Retry();
-            return 0;
+            return Step::Retry();
         }
         done = r == ChunkedDecoder::Result::Done;
     } else {
@@ -293,34 +287,30 @@ int HttpTransfer::CodedBody(const char* data, size_t count) {
         }
         decode(data, count);
         if (stopped)
-            return 0;
+            return stop;
         done = m_wireLength >= 0 && m_wireBytes >= m_wireLength;
     }
     if (inflateError) {
         AddRecord("bad compressed body", 'E');
-        Retry(); // the next attempt asks for the rest uncompressed
-        return 0;
+        return Step::Retry(); // the next attempt asks for the rest uncompressed
     }
     if (done)
         return FinishCoded();
-    return 1;
+    return Step::GoOn();
 }
 
-int HttpTransfer::FinishCoded() {
+Step HttpTransfer::FinishCoded() {
     if (m_inflater && !m_inflater->IsDone()) {
         AddRecord("compressed body ends early", 'E');
-        Retry();
-        return 0;
+        return Step::Retry();
     }
-    OnFinished();
-    return 0;
+    return Step::Finish();
 }
 
-int HttpTransfer::OnClosed(JobSocket*) {
-    if (!HasFlag(JF_HEADER_DONE)) {
+Step HttpTransfer::OnClosed(Connection*) {
+    if (!m_headerDone) {
         NoteCause("connection closed before the response");
-        Retry();
-        return 0;
+        return Step::Retry();
     }
     if (IsCoded()) {
         bool whole =
@@ -328,47 +318,37 @@ int HttpTransfer::OnClosed(JobSocket*) {
         if (whole)
             return FinishCoded();
         NoteCause("connection closed before the end of the file");
-        Retry();
-        return 0;
+        return Step::Retry();
     }
-    if (m_size == 0 || m_bytes >= m_size) {
-        OnFinished();
-        return 0;
-    }
+    if (m_size == 0 || m_bytes >= m_size)
+        return Step::Finish();
     NoteCause("connection closed before the end of the file");
-    Retry(); // short: the next attempt asks for the rest
-    return 0;
+    return Step::Retry(); // short: the next attempt asks for the rest
 }
 
-void HttpTransfer::OnFinished() {
-    if (HasFlag(JF_HEADER_JUDGED) || !HasFlag(JF_HEADER_DONE)) {
-        TransferJob::OnFinished();
-        return;
-    }
-    ChangeFlags(JF_HEADER_JUDGED, 0);
-    if (IsMetafile(m_header.Find("Content-type"), m_item->ReadFileHead(16))) {
-        FollowMetafile();
-        return;
-    }
+Step HttpTransfer::BeforeFinish() {
+    if (m_judged || !m_headerDone)
+        return Step::Finish();
+    m_judged = true;
+    if (IsMetafile(m_header.Find("Content-type"), m_item->ReadFileHead(16)))
+        return FollowMetafile();
     if (m_excess || (m_size != 0 && m_bytes > m_size))
         AddRecord("received data exceed original size", 'E');
     if (m_size == 0)
         Notify(NotifyAttempt);
-    TransferJob::OnFinished();
+    return Step::Finish();
 }
 
-void HttpTransfer::FollowMetafile() {
+Step HttpTransfer::FollowMetafile() {
     constexpr size_t kMaxMetafile = 1 << 20;
     std::optional<MetafileLinks> links = ReadMetafile(m_item->ReadFileHead(kMaxMetafile));
-    if (!links) {
-        Fail(ErrParseUrl);
-        return;
-    }
+    if (!links)
+        return Step::Fail(ErrParseUrl);
     if (!links->more.empty()) {
         AddRecord("multilink content", '!');
         Notify(NotifyMoreUrls, 0, links->more);
     }
-    m_item->RestartItem(links->target); // a new job carries on
+    return Step::Restart(links->target); // a new job carries on
 }
 
 } // namespace vireo
