@@ -4,6 +4,7 @@
 #include "downloads/DownloadItem.h"
 #include "downloads/JobFactory.h"
 #include "engine/FileNames.h"
+#include "engine/SocketWindow.h"
 #include "engine/TransferJob.h"
 #include "engine/UrlParts.h"
 #include "history/HistoryStore.h"
@@ -55,9 +56,9 @@ std::string DownloadItem::HostOf(const std::string& url) const {
 }
 
 void DownloadItem::DeleteJob() {
-    // The job may be the caller (a redirect, a finish): it returns at once after this.
-    std::unique_ptr<TransferJob> job = std::move(m_job);
-    job.reset();
+    // The job may be the caller (a redirect, a finish): it is stopped now and freed once
+    // its own call has returned.
+    SocketWindow::Instance().Release(std::move(m_job));
 }
 
 void DownloadItem::CloseTarget(bool discard) {

@@ -13,8 +13,24 @@
 
 namespace vireo {
 
-void RetireSocket::operator()(JobSocket* socket) const {
-    SocketWindow::Instance().Retire(socket);
+namespace {
+class NetworkConnections : public Connector {
+public:
+    ConnectionPtr Open(TransferJob* owner) override { return ConnectionPtr(new JobSocket(owner)); }
+    int LookupHost(const QString& name, int slot) override {
+        return SocketWindow::Instance().LookupHost(name, slot);
+    }
+    void CancelLookup(int lookupId) override { SocketWindow::CancelLookup(lookupId); }
+};
+} // namespace
+
+Connector& NetworkConnector() {
+    static NetworkConnections connector;
+    return connector;
+}
+
+void JobSocket::Retire() {
+    SocketWindow::Instance().Retire(this);
 }
 
 JobSocket::JobSocket(TransferJob* owner) : m_owner(owner) {}
@@ -84,17 +100,17 @@ bool JobSocket::Listen(const QString& localAddress, quint16* port) {
     return true;
 }
 
-std::unique_ptr<JobSocket> JobSocket::Accept(TransferJob* owner) {
+ConnectionPtr JobSocket::Accept(TransferJob* owner) {
     if (!m_server)
         return nullptr;
     QTcpSocket* socket = m_server->nextPendingConnection();
     if (!socket)
         return nullptr;
     socket->setParent(nullptr);
-    auto accepted = std::make_unique<JobSocket>(owner);
+    auto* accepted = new JobSocket(owner);
     accepted->Adopt(socket);
     accepted->m_connectReported = true;
-    return accepted;
+    return ConnectionPtr(accepted);
 }
 
 void JobSocket::SendText(std::string_view text) {
@@ -117,10 +133,6 @@ void JobSocket::Close() {
 bool JobSocket::IsConnected() const {
     return m_socket && m_socket->state() == QAbstractSocket::ConnectedState &&
            (!m_ssl || m_ssl->isEncrypted() || m_ssl->mode() == QSslSocket::UnencryptedMode);
-}
-
-QAbstractSocket::SocketError JobSocket::Error() const {
-    return m_socket ? m_socket->error() : QAbstractSocket::UnknownSocketError;
 }
 
 QString JobSocket::ErrorText() const {
@@ -165,13 +177,13 @@ void JobSocket::OnConnectedEvent() {
     if (m_connectReported || !OwnerValid())
         return;
     m_connectReported = true;
-    m_owner->OnConnected(this);
+    m_owner->HandleConnected(this);
     // The connection can take data now: the job sends its request on this event.
     QMetaObject::invokeMethod(
         this,
         [this] {
             if (OwnerValid())
-                m_owner->OnWritable(this);
+                m_owner->HandleWritable(this);
         },
         Qt::QueuedConnection);
 }
@@ -185,7 +197,7 @@ void JobSocket::OnErrorEvent(QAbstractSocket::SocketError error) {
     // looks at Error() to tell. The socket has nothing more to say after that.
     m_connectReported = true;
     m_connectFailed = true;
-    m_owner->OnConnected(this);
+    m_owner->HandleConnected(this);
 }
 
 void JobSocket::OnReadable() {
@@ -201,12 +213,12 @@ void JobSocket::OnDisconnected() {
     if (m_socket->bytesAvailable() > 0 && !ReadLoop(false))
         return;
     if (OwnerValid())
-        m_owner->OnClosed(this);
+        m_owner->HandleClosed(this);
 }
 
 void JobSocket::OnIncoming() {
     if (OwnerValid())
-        m_owner->OnAccept(this);
+        m_owner->HandleAccept(this);
 }
 
 bool JobSocket::ReadLoop(bool passEmpty) {
@@ -214,13 +226,13 @@ bool JobSocket::ReadLoop(bool passEmpty) {
     qint64 n = m_socket->read(buffer.data(), qint64(buffer.size()));
     if (n < 0 || (n == 0 && !passEmpty))
         return true;
-    if (!m_owner->OnData(this, buffer.data(), size_t(n)))
+    if (!m_owner->HandleData(this, buffer.data(), size_t(n)) || !OwnerValid())
         return false;
     while (n > 0) {
         n = m_socket->read(buffer.data(), qint64(buffer.size()));
         if (n <= 0)
             break;
-        if (!m_owner->OnData(this, buffer.data(), size_t(n)))
+        if (!m_owner->HandleData(this, buffer.data(), size_t(n)) || !OwnerValid())
             return false;
     }
     return true;

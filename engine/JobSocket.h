@@ -3,11 +3,12 @@
 // once the socket is retired, or its job has left the valid slot range, events are
 // ignored.
 
+#include "engine/Connection.h"
+
 #include <QAbstractSocket>
 #include <QObject>
 #include <QString>
 
-#include <memory>
 #include <string>
 #include <string_view>
 
@@ -19,7 +20,7 @@ namespace vireo {
 
 class TransferJob;
 
-class JobSocket : public QObject {
+class JobSocket : public QObject, public Connection {
 public:
     // Bytes taken from the socket per read; the job sees blocks of at most this size.
     static constexpr size_t kReadSize = 256 * 1024;
@@ -33,33 +34,25 @@ public:
     bool IsDetached() const { return m_detached; }
     void Detach() { m_detached = true; }
 
-    // Connects to an address or host name. With tlsPeerName set the connection is
-    // encrypted and the server's certificate must be valid for that name; the job hears
-    // OnConnected once the handshake is done (or has failed). tlsLater makes a plain
-    // connection that StartTls can encrypt afterwards.
     void ConnectTo(const QString& host, quint16 port, const QString& tlsPeerName = {},
-                   bool tlsLater = false);
-    // Starts TLS over an established connection (after a proxy's CONNECT).
-    void StartTls(const QString& peerName);
-    // Listens on the given local address for one incoming connection (active FTP).
-    bool Listen(const QString& localAddress, quint16* port);
-    // Takes the pending connection of a listening socket.
-    std::unique_ptr<JobSocket> Accept(TransferJob* owner);
-
+                   bool tlsLater = false) override;
+    void StartTls(const QString& peerName) override;
+    bool Listen(const QString& localAddress, quint16* port) override;
+    ConnectionPtr Accept(TransferJob* owner) override;
     // Sends the text in pieces of at most 512 bytes; whatever the socket cannot take at
     // once is sent when it can.
-    void SendText(std::string_view text);
+    void SendText(std::string_view text) override;
     void Close();
+    // Hands the socket to the socket window, which frees it on a later tick.
+    void Retire() override;
 
-    bool IsConnected() const;
-    QAbstractSocket::SocketError Error() const;
-    QString ErrorText() const;
-    // Why the connection could not be made, in plain words ("connection refused").
-    std::string FailureWords() const;
-    bool TlsFailed() const { return m_tlsFailed; }
-    QString TlsErrorText() const { return m_tlsError; }
-    QString PeerAddress() const;
-    QString LocalAddress() const;
+    bool IsConnected() const override;
+    QString ErrorText() const override;
+    std::string FailureWords() const override;
+    bool TlsFailed() const override { return m_tlsFailed; }
+    QString TlsErrorText() const override { return m_tlsError; }
+    QString PeerAddress() const override;
+    QString LocalAddress() const override;
 
 private:
     void Adopt(QTcpSocket* socket);
@@ -82,11 +75,5 @@ private:
     QSslSocket* m_ssl = nullptr;
     QTcpServer* m_server = nullptr;
 };
-
-// Owner of a job's socket: the socket is retired, not deleted, when the owner lets go.
-struct RetireSocket {
-    void operator()(JobSocket* socket) const;
-};
-using JobSocketPtr = std::unique_ptr<JobSocket, RetireSocket>;
 
 } // namespace vireo

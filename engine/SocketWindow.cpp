@@ -54,6 +54,34 @@ void SocketWindow::Retire(JobSocket* socket) {
     m_retired.push_back(socket);
 }
 
+void SocketWindow::Release(std::unique_ptr<TransferJob> job) {
+    if (!job)
+        return;
+    job->Stop();
+    m_released.push_back(std::move(job));
+    if (m_freePosted)
+        return;
+    m_freePosted = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_freePosted = false;
+            FreeReleased();
+        },
+        Qt::QueuedConnection);
+}
+
+void SocketWindow::FreeReleased() {
+    // A job's destructor may release nothing new, but walk by index all the same.
+    for (size_t i = m_released.size(); i-- > 0;) {
+        if (m_released[i]->InCall())
+            continue; // still on the stack: a later turn frees it
+        std::unique_ptr<TransferJob> job = std::move(m_released[i]);
+        m_released.erase(m_released.begin() + long(i));
+        job.reset();
+    }
+}
+
 int SocketWindow::LookupHost(const QString& host, int slot) {
     return QHostInfo::lookupHost(
         host, this, [this, slot](const QHostInfo& info) { OnLookupReply(slot, info); });
@@ -73,7 +101,7 @@ void SocketWindow::OnLookupReply(int slot, const QHostInfo& info) {
         // A reply for a slot that no job holds, or that another job holds now, is dropped.
         if (job->SlotNumber() == slot) {
             if (job->LookupId() == info.lookupId())
-                job->OnHostResolved(info);
+                job->HandleResolved(info);
             return;
         }
     }
@@ -84,8 +112,9 @@ void SocketWindow::Tick() {
     std::vector<TransferJob*> jobs = m_jobs;
     for (TransferJob* job : jobs) {
         if (IsRegistered(job) && IsValidSlot(job->SlotNumber()))
-            job->OnTick();
+            job->HandleTick();
     }
+    FreeReleased();
     for (size_t i = m_retired.size(); i-- > 0;) {
         JobSocket* socket = m_retired[i];
         if (socket->IsDetached()) {

@@ -1,12 +1,13 @@
 #pragma once
 // The one object that keeps the registry of running jobs: it gives each a slot number,
-// routes host-lookup replies to the job holding the slot, delivers the one-second tick
-// and frees retired sockets on a later tick, never inside their own event handler.
+// routes host-lookup replies to the job holding the slot, delivers the one-second tick,
+// and frees retired sockets and released jobs later, never inside one of their own calls.
 
 #include <QHostInfo>
 #include <QObject>
 #include <QTimer>
 
+#include <memory>
 #include <unordered_set>
 #include <vector>
 
@@ -32,12 +33,19 @@ public:
     void Retire(JobSocket* socket);
     size_t RetiredCount() const { return m_retired.size(); }
 
+    // Takes a job its item let go of (finished, failed, replaced by a redirect's): stops
+    // it now and frees it from the event loop once none of its own calls is running.
+    void Release(std::unique_ptr<TransferJob> job);
+    size_t ReleasedCount() const { return m_released.size(); }
+    // Frees the released jobs that are not inside a call of their own.
+    void FreeReleased();
+
     // Starts an asynchronous lookup whose reply goes to the job holding the slot at the
     // time of the reply; returns the lookup id.
     int LookupHost(const QString& host, int slot);
     static void CancelLookup(int lookupId);
 
-    // One tick: every registered job's OnTick, then the retired sockets.
+    // One tick: every registered job's tick, then the retired sockets and released jobs.
     void Tick();
 
 private:
@@ -48,6 +56,8 @@ private:
     std::vector<TransferJob*> m_jobs;
     std::unordered_set<const TransferJob*> m_registered;
     std::vector<JobSocket*> m_retired;
+    std::vector<std::unique_ptr<TransferJob>> m_released;
+    bool m_freePosted = false;
     QTimer m_timer;
 };
 

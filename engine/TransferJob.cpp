@@ -2,7 +2,6 @@
 
 #include "engine/ErrorText.h"
 #include "engine/ItemFlags.h"
-#include "engine/JobSocket.h"
 #include "engine/SocketWindow.h"
 #include "settings/SettingsStore.h"
 
@@ -10,7 +9,36 @@
 
 namespace vireo {
 
+Q_LOGGING_CATEGORY(lcAttempt, "vireo.transfer.attempt", QtWarningMsg)
+
+class TransferJob::CallScope {
+public:
+    explicit CallScope(TransferJob& job) : m_job(job) { ++m_job.m_calls; }
+    ~CallScope() { --m_job.m_calls; }
+    CallScope(const CallScope&) = delete;
+    CallScope& operator=(const CallScope&) = delete;
+
+private:
+    TransferJob& m_job;
+};
+
 namespace {
+const char* StateName(TransferJob::AttemptState state) {
+    switch (state) {
+    case TransferJob::AttemptState::Idle:
+        return "idle";
+    case TransferJob::AttemptState::Resolving:
+        return "resolving";
+    case TransferJob::AttemptState::Connecting:
+        return "connecting";
+    case TransferJob::AttemptState::Talking:
+        return "talking";
+    case TransferJob::AttemptState::Receiving:
+        return "receiving";
+    }
+    return "?";
+}
+
 bool IsDottedAddress(const std::string& text) {
     in_addr addr{};
     return inet_pton(AF_INET, text.c_str(), &addr) == 1;
@@ -18,7 +46,8 @@ bool IsDottedAddress(const std::string& text) {
 } // namespace
 
 TransferJob::TransferJob(JobHost* item, std::string host, std::string path, int port)
-    : m_host(std::move(host)), m_path(std::move(path)), m_port(port), m_item(item) {
+    : m_host(std::move(host)), m_path(std::move(path)), m_port(port), m_item(item),
+      m_connector(&NetworkConnector()) {
     SocketWindow::Instance();
 }
 
@@ -30,58 +59,133 @@ size_t TransferJob::MemoryUse() const {
     return m_host.size() + m_path.size();
 }
 
+void TransferJob::SetAttemptState(AttemptState state) {
+    if (state == m_state)
+        return;
+    qCDebug(lcAttempt).noquote() << QString::fromStdString(m_host) << StateName(m_state) << "->"
+                                 << StateName(state);
+    m_state = state;
+}
+
+void TransferJob::HandleConnected(Connection* connection) {
+    CallScope scope(*this);
+    Act(OnConnected(connection));
+}
+
+bool TransferJob::HandleData(Connection* connection, const char* data, size_t count) {
+    CallScope scope(*this);
+    Step step = OnData(connection, data, count);
+    Act(step);
+    return step.GoesOn();
+}
+
+void TransferJob::HandleClosed(Connection* connection) {
+    CallScope scope(*this);
+    Act(OnClosed(connection));
+}
+
+void TransferJob::HandleWritable(Connection* connection) {
+    CallScope scope(*this);
+    Act(OnWritable(connection));
+}
+
+void TransferJob::HandleAccept(Connection* listener) {
+    CallScope scope(*this);
+    Act(OnAccept(listener));
+}
+
+void TransferJob::HandleResolved(const QHostInfo& reply) {
+    CallScope scope(*this);
+    Act(OnHostResolved(reply));
+}
+
+void TransferJob::Act(const Step& step) {
+    switch (step.kind) {
+    case Step::Kind::GoOn:
+    case Step::Kind::Hold:
+        return;
+    case Step::Kind::Retry:
+        Retry();
+        return;
+    case Step::Kind::StartOver:
+        Stop();
+        Start();
+        return;
+    case Step::Kind::Fail:
+        Fail(step.code);
+        return;
+    case Step::Kind::Finish: {
+        Step last = BeforeFinish();
+        if (last.kind == Step::Kind::Finish)
+            Finished();
+        else
+            Act(last);
+        return;
+    }
+    case Step::Kind::Restart:
+        m_item->RestartItem(step.url); // a new job carries on; this one is released
+        return;
+    case Step::Kind::Ended:
+        Stop();
+        return;
+    }
+}
+
 void TransferJob::OnFinished() {
+    CallScope scope(*this);
+    Act(Step::Finish());
+}
+
+void TransferJob::Finished() {
     m_size = m_bytes;
     AddRecord("file received (" + std::to_string(m_bytes) + " bytes) in " +
                   std::to_string(m_attempts) + " attemps",
               '!');
     Stop();
-    m_item->FinishItem(); // deletes this job
+    m_item->FinishItem(); // lets go of this job
 }
 
-void TransferJob::OnConnected(JobSocket* socket) {
-    if (socket && !socket->IsConnected()) {
-        OnConnectFailed(*socket);
-        return;
-    }
+Step TransferJob::OnConnected(Connection* connection) {
+    if (connection && !connection->IsConnected())
+        return OnConnectFailed(*connection);
     m_countdown = TimeoutSetting(0);
+    SetAttemptState(AttemptState::Talking);
+    return Step::GoOn();
 }
 
-void TransferJob::OnConnectFailed(JobSocket& socket) {
-    if (socket.TlsFailed()) {
+Step TransferJob::OnConnectFailed(Connection& connection) {
+    if (connection.TlsFailed()) {
         // Asking again does not make a certificate valid.
-        bool certificate = !socket.TlsErrorText().isEmpty();
-        QString why = certificate ? socket.TlsErrorText() : socket.ErrorText();
+        bool certificate = !connection.TlsErrorText().isEmpty();
+        QString why = certificate ? connection.TlsErrorText() : connection.ErrorText();
         std::string words = (certificate ? "certificate error: " : "secure connection failed: ") +
                             PlainWords(why.toStdString());
         AddRecord(words, 'E');
         NoteCause(words);
-        Fail(certificate ? ErrCertificate : ErrTlsHandshake);
-        return;
+        return Step::Fail(certificate ? ErrCertificate : ErrTlsHandshake);
     }
     // The connection counts as this attempt's connect event: the attempt ends when its
     // time-out runs out, as a silent connection's does, so a server that restarts for a
     // few seconds does not use up every attempt at once.
-    AddRecord("connection failed: " + socket.ErrorText().toStdString(), 'E');
-    NoteCause(socket.FailureWords(), ErrConnect);
+    AddRecord("connection failed: " + connection.ErrorText().toStdString(), 'E');
+    NoteCause(connection.FailureWords(), ErrConnect);
     m_connectFailed = true;
     m_countdown = TimeoutSetting(0);
+    return Step::GoOn();
 }
 
-int TransferJob::OnClosed(JobSocket*) {
-    return 1;
+Step TransferJob::OnClosed(Connection*) {
+    return Step::GoOn();
 }
 
-int TransferJob::OnData(JobSocket*, const char* data, size_t count) {
+Step TransferJob::OnData(Connection*, const char* data, size_t count) {
     if (count == 0)
-        return 1;
+        return Step::GoOn();
     if (!AppendData(data, count))
-        return 0;
-    if (HasFlag(JF_SIZE_LIMITED) && m_size != 0 && m_bytes >= m_size) {
-        OnFinished();
-        return 0;
-    }
-    return 1;
+        return Step::Ended();
+    if (HasFlag(JF_SIZE_LIMITED) && m_size != 0 && m_bytes >= m_size)
+        return Step::Finish();
+    return Step::GoOn();
 }
 
 int TransferJob::AppendData(const char* data, size_t count) {
@@ -90,6 +194,7 @@ int TransferJob::AppendData(const char* data, size_t count) {
     if (!HasFlag(IF_RECEIVING)) {
         m_receiveStart = m_bytes;
         ChangeFlags(IF_RECEIVING, 0);
+        SetAttemptState(AttemptState::Receiving);
         AddRecord("receiving data", 'R');
     }
     if (!m_item->WriteData(data, count))
@@ -100,12 +205,12 @@ int TransferJob::AppendData(const char* data, size_t count) {
     return 1;
 }
 
-int TransferJob::OnWritable(JobSocket*) {
-    return 0;
+Step TransferJob::OnWritable(Connection*) {
+    return Step::GoOn();
 }
 
-int TransferJob::OnAccept(JobSocket*) {
-    return 0;
+Step TransferJob::OnAccept(Connection*) {
+    return Step::GoOn();
 }
 
 std::string TransferJob::Describe() const {
@@ -133,7 +238,9 @@ int TransferJob::Start() {
     if (IsDottedAddress(name)) {
         m_address = name;
         Notify(NotifyAddressKnown);
-        Connect();
+        SetAttemptState(AttemptState::Connecting);
+        CallScope scope(*this);
+        Act(Connect());
         return 1;
     }
     return StartLookup();
@@ -143,26 +250,27 @@ int TransferJob::StartLookup() {
     CancelLookup();
     std::string name = UsesProxy() ? Settings().GetString(keys::ProxyServer) : m_host;
     AddRecord("finding host " + name, '!');
-    m_lookupId = SocketWindow::Instance().LookupHost(QString::fromStdString(name), m_slot);
+    m_lookupId = m_connector->LookupHost(QString::fromStdString(name), m_slot);
     if (m_lookupId < 0)
         return Fail(ErrAsyncStart);
+    SetAttemptState(AttemptState::Resolving);
     m_countdown = TimeoutSetting(0);
     return 1;
 }
 
-void TransferJob::OnHostResolved(const QHostInfo& reply) {
+Step TransferJob::OnHostResolved(const QHostInfo& reply) {
     m_lookupId = -1;
     m_countdown = -1;
     if (reply.error() != QHostInfo::NoError || reply.addresses().isEmpty()) {
         AddRecord("server not found", 'E');
         NoteCause("host not found");
-        Retry();
-        return;
+        return Step::Retry();
     }
     m_address = reply.addresses().first().toString().toStdString();
     AddRecord("server found, ip: " + m_address, '!');
     Notify(NotifyAddressKnown);
-    Connect();
+    SetAttemptState(AttemptState::Connecting);
+    return Connect();
 }
 
 int TransferJob::Stop() {
@@ -173,6 +281,7 @@ int TransferJob::Stop() {
     ChangeFlags(0, JF_ACTIVE);
     m_countdown = -1;
     CancelLookup();
+    SetAttemptState(AttemptState::Idle);
     return 1;
 }
 
@@ -188,9 +297,10 @@ int TransferJob::Retry() {
     return 1;
 }
 
-void TransferJob::OnTick() {
+void TransferJob::HandleTick() {
     if (!HasFlag(JF_ACTIVE))
         return;
+    CallScope scope(*this);
     ++m_ticks;
     if (m_bytes >= m_receiveStart) {
         m_speed = (m_bytes - m_receiveStart) / m_ticks;
@@ -203,15 +313,14 @@ void TransferJob::OnTick() {
             AddRecord("timeout", 'E');
             NoteCause(m_lookupId >= 0 ? "timed out finding the host" : "timed out");
         }
-        if (!Retry())
-            return; // failed: the item owns what is left of this job
+        Act(Step::Retry()); // when the attempts are used up, the job stops here
     }
     if (m_countdown > 0)
         --m_countdown;
 }
 
-int TransferJob::Connect() {
-    return 1;
+Step TransferJob::Connect() {
+    return Step::GoOn();
 }
 
 void TransferJob::CloseSockets() {}
@@ -257,7 +366,7 @@ int TransferJob::TimeoutSetting(int fallback) {
 
 void TransferJob::CancelLookup() {
     if (m_lookupId >= 0)
-        SocketWindow::CancelLookup(m_lookupId);
+        m_connector->CancelLookup(m_lookupId);
     m_lookupId = -1;
 }
 

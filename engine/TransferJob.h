@@ -2,52 +2,103 @@
 // One running download of one item: the life of an attempt (host lookup, connect,
 // receive, time-out), the count of attempts, speed and time left, and the bytes handed to
 // the item's target file. Protocols derive from it.
+//
+// Events (a connection's, the tick, a lookup's reply) come in through the Handle...
+// calls. Each asks the protocol's handler, which returns what happened as a Step, and
+// the job acts on that Step once the handler has returned: retrying, failing, finishing
+// and restarting happen in one place (Act). A job the item lets go of is freed later by
+// the socket window, never inside one of its own calls.
 
+#include "engine/Connection.h"
 #include "engine/DisplayText.h"
 #include "engine/FailureCause.h"
 #include "engine/JobHost.h"
 
 #include <QHostInfo>
+#include <QLoggingCategory>
 
 #include <cstdint>
 #include <string>
 
 namespace vireo {
 
-class JobSocket;
+// The phases of an attempt, traced (never into the transfer log).
+Q_DECLARE_LOGGING_CATEGORY(lcAttempt)
 
-// Bits of the job's flag word beyond the item flags it shares.
+// Bits of the job's flag word beyond the item flags it shares. Protocols keep bits of
+// their own next to their transfer.
 inline constexpr uint32_t JF_SIZE_LIMITED = 0x4; // finish once bytes reach the known size
 inline constexpr uint32_t JF_ACTIVE = 0x20;      // registered with the socket window
 inline constexpr uint32_t JF_NO_PROXY = 0x400;   // never go through the proxy
-inline constexpr uint32_t JF_HEADER_DONE = 0x100000;
-inline constexpr uint32_t JF_HEADER_JUDGED = 0x200000;
-inline constexpr uint32_t JF_STREAM = 0x40000;
+
+// What a handler did, for the job to act on after the handler returned.
+struct Step {
+    enum class Kind {
+        GoOn,      // nothing to do: the transfer goes on
+        Hold,      // stop reading this connection; the job waits (its countdown runs)
+        Retry,     // this attempt ends; the next one starts (or the attempts are used up)
+        StartOver, // a new attempt from the current offset that is no failed attempt
+        Fail,      // the item fails with code
+        Finish,    // the file is whole
+        Restart,   // the item starts again at url (a redirect, a metafile)
+        Ended,     // the item was told already (a write failed): the job only stops
+    };
+    Kind kind = Kind::GoOn;
+    int code = 0;
+    std::string url;
+
+    static Step GoOn() { return {}; }
+    static Step Hold() { return Of(Kind::Hold); }
+    static Step Retry() { return Of(Kind::Retry); }
+    static Step StartOver() { return Of(Kind::StartOver); }
+    static Step Fail(int code) { return Of(Kind::Fail, code); }
+    static Step Finish() { return Of(Kind::Finish); }
+    static Step Restart(std::string url) { return Of(Kind::Restart, 0, std::move(url)); }
+    static Step Ended() { return Of(Kind::Ended); }
+    static Step Of(Kind kind, int code = 0, std::string url = {}) {
+        Step step;
+        step.kind = kind;
+        step.code = code;
+        step.url = std::move(url);
+        return step;
+    }
+    bool GoesOn() const { return kind == Kind::GoOn; }
+};
 
 class TransferJob {
 public:
+    enum class AttemptState { Idle, Resolving, Connecting, Talking, Receiving };
+
     TransferJob(JobHost* item, std::string host, std::string path, int port);
     virtual ~TransferJob(); // stops the job
 
     TransferJob(const TransferJob&) = delete;
     TransferJob& operator=(const TransferJob&) = delete;
 
-    // The operations protocols override, in this order.
+    // Where connections and lookups come from; the network unless a test says otherwise.
+    void SetConnector(Connector* connector) { m_connector = connector; }
+
+    // The events. Each runs the handler and acts on its Step.
+    void HandleConnected(Connection* connection); // connected, or failed to
+    // False when the connection is to be read no further.
+    bool HandleData(Connection* connection, const char* data, size_t count);
+    void HandleClosed(Connection* connection);
+    void HandleWritable(Connection* connection);
+    void HandleAccept(Connection* listener);
+    void HandleResolved(const QHostInfo& reply);
+    // The one-second tick: speed, time left and the attempt's countdown.
+    void HandleTick();
+    // Whether one of the job's calls is on the stack (it must not be freed then).
+    bool InCall() const { return m_calls > 0; }
+
     virtual size_t MemoryUse() const;
-    virtual void OnFinished();
-    virtual void OnConnected(JobSocket* socket);
-    virtual int OnClosed(JobSocket* socket);
-    virtual int OnData(JobSocket* socket, const char* data, size_t count);
-    virtual int OnWritable(JobSocket* socket);
-    virtual int OnAccept(JobSocket* socket);
     virtual std::string Describe() const;
     virtual int Start();
     virtual int Stop();
     virtual int Retry();
-    virtual void OnTick();
-    virtual void OnHostResolved(const QHostInfo& reply);
-    virtual int Connect();
     virtual void CloseSockets();
+    // The file is whole: finishes the item (after the protocol's last look at it).
+    void OnFinished();
 
     // Cuts or extends the target file to n bytes; bytes and receive start become n.
     void SetStartOffset(int64_t n);
@@ -70,6 +121,7 @@ public:
     const std::string& Host() const { return m_host; }
     const std::string& Path() const { return m_path; }
     int Port() const { return m_port; }
+    AttemptState StateOfAttempt() const { return m_state; }
 
     int SlotNumber() const { return m_slot; }
     void SetSlotNumber(int slot) { m_slot = slot; }
@@ -80,6 +132,24 @@ public:
     const FailureCause& Cause() const { return m_cause; }
 
 protected:
+    // The handlers protocols override. None of them retries, fails or finishes by itself:
+    // they say so in the Step they return.
+    virtual Step OnConnected(Connection* connection);
+    virtual Step OnClosed(Connection* connection);
+    // The data path: the block goes to the file; finishes once the size is reached.
+    virtual Step OnData(Connection* connection, const char* data, size_t count);
+    virtual Step OnWritable(Connection* connection);
+    virtual Step OnAccept(Connection* listener);
+    virtual Step OnHostResolved(const QHostInfo& reply);
+    // Opens the attempt's connection to m_address.
+    virtual Step Connect();
+    // The protocol's last look before the item finishes: Finish, or what to do instead.
+    virtual Step BeforeFinish() { return Step::Finish(); }
+
+    // Acts on what a handler returned.
+    void Act(const Step& step);
+    void SetAttemptState(AttemptState state);
+    Connector& Connections() const { return *m_connector; }
     // The time-out in seconds from the setting "timeout".
     static int TimeoutSetting(int fallback);
     // Starts the lookup of the host (or the proxy); 0 when it cannot start.
@@ -90,7 +160,7 @@ protected:
     void NoteCause(std::string_view words, int kind = 0);
     // A connection that could not be made: certificate and TLS failures fail the item at
     // once; anything else ends the attempt when its time-out runs out.
-    void OnConnectFailed(JobSocket& socket);
+    Step OnConnectFailed(Connection& connection);
     // Whether this attempt goes through the configured proxy.
     bool UsesProxy() const;
     // The data path without the size limit: appends the block to the target file, counts
@@ -119,6 +189,16 @@ protected:
     std::string m_lastErrorLine;
     // This attempt's connection could not be made; it waits for its time-out.
     bool m_connectFailed = false;
+
+private:
+    // Marks a call of the job's own as running while it is on the stack.
+    class CallScope;
+    // The item finishes now, with no further look by the protocol.
+    void Finished();
+
+    AttemptState m_state = AttemptState::Idle;
+    Connector* m_connector;
+    int m_calls = 0;
 };
 
 } // namespace vireo

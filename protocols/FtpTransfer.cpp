@@ -63,18 +63,16 @@ FtpTransfer::~FtpTransfer() {
     Stop();
 }
 
-int FtpTransfer::Connect() {
+Step FtpTransfer::Connect() {
     m_replies.Reset();
     m_listing.clear();
     m_sizeFound = false;
-    m_dataClosed = false;
-    m_restSent = false;
-    m_listingEnded = false;
-    m_fileEnded = false;
     m_controlClosed = false;
-    m_pasvSent = false;
-    m_dataUse = DataUse::Listing;
-    m_passive = Settings().GetInt(keys::FtpPassive) != 0;
+    // What the server refused stays known from one attempt to the next.
+    bool epsvRefused = m_data.epsvRefused;
+    m_data = DataChannel{};
+    m_data.epsvRefused = epsvRefused;
+    m_data.passive = Settings().GetInt(keys::FtpPassive) != 0;
 
     std::string credentials = m_item->CredentialsFor(m_host);
     if (!credentials.empty()) {
@@ -92,147 +90,135 @@ int FtpTransfer::Connect() {
     m_directory = slash == std::string::npos ? std::string() : path.substr(0, slash);
     if (!SafeArgument(path) || !SafeArgument(m_user) || !SafeArgument(m_password)) {
         AddRecord("line break in the path or the login", 'E');
-        return Fail(ErrParseUrl);
+        return Step::Fail(ErrParseUrl);
     }
 
-    m_control.reset(new JobSocket(this));
+    m_control = Connections().Open(this);
     AddRecord("connecting server: " + m_host + ", port: " + std::to_string(m_port), '!');
     m_control->ConnectTo(QString::fromStdString(m_address), quint16(m_port));
-    return 1;
+    return Step::GoOn();
 }
 
 void FtpTransfer::CloseSockets() {
     m_control.reset();
-    m_listListener.reset();
-    m_fileListener.reset();
-    m_data.reset();
+    m_data.listListener.reset();
+    m_data.fileListener.reset();
+    m_data.connection.reset();
 }
 
-void FtpTransfer::OnConnected(JobSocket* socket) {
-    if (socket == m_data.get()) {
+Step FtpTransfer::OnConnected(Connection* socket) {
+    if (socket == m_data.connection.get()) {
         if (!socket->IsConnected()) {
             // The server answers on the control connection, so it is up: its data port
             // is what failed, and waiting does not help.
             AddRecord("data connection failed: " + socket->ErrorText().toStdString(), 'E');
             NoteCause("data connection failed: " + socket->FailureWords(), ErrConnect);
-            Retry();
-            return;
+            return Step::Retry();
         }
-        TransferJob::OnConnected(socket);
-        return;
+        return TransferJob::OnConnected(socket);
     }
     if (socket != m_control.get())
-        return;
-    if (!socket->IsConnected()) {
-        TransferJob::OnConnected(socket); // the server could not be reached
-        return;
-    }
-    if (!m_passive) {
+        return Step::GoOn();
+    if (!socket->IsConnected())
+        return TransferJob::OnConnected(socket); // the server could not be reached
+    if (!m_data.passive) {
         QString local = socket->LocalAddress();
-        m_listListener.reset(new JobSocket(this));
-        m_fileListener.reset(new JobSocket(this));
-        if (!m_listListener->Listen(local, &m_listPort) ||
-            !m_fileListener->Listen(local, &m_filePort)) {
+        m_data.listListener = Connections().Open(this);
+        m_data.fileListener = Connections().Open(this);
+        if (!m_data.listListener->Listen(local, &m_data.listPort) ||
+            !m_data.fileListener->Listen(local, &m_data.filePort)) {
             AddRecord("cannot listen for data connections on " + local.toStdString(), 'E');
-            Fail(ErrCreateSocket);
-            return;
+            return Step::Fail(ErrCreateSocket);
         }
     }
     SetState(kGreeting);
-    TransferJob::OnConnected(socket);
+    return TransferJob::OnConnected(socket);
 }
 
-int FtpTransfer::OnAccept(JobSocket* listener) {
+Step FtpTransfer::OnAccept(Connection* listener) {
     DataUse use;
-    if (listener == m_listListener.get())
+    if (listener == m_data.listListener.get())
         use = DataUse::Listing;
-    else if (listener == m_fileListener.get())
+    else if (listener == m_data.fileListener.get())
         use = DataUse::File;
     else
-        return 1;
-    std::unique_ptr<JobSocket> accepted = listener->Accept(this);
-    if (!accepted)
-        return 1;
-    JobSocketPtr connection(accepted.release());
+        return Step::GoOn();
+    ConnectionPtr connection = listener->Accept(this);
+    if (!connection)
+        return Step::GoOn();
     QString peer = connection->PeerAddress();
     if (!m_control || !SameAddress(peer, m_control->PeerAddress())) {
         // Only the server we talk to may deliver our data.
         AddRecord("data connection from " + peer.toStdString() + " refused", 'E');
-        return 1;
+        return Step::GoOn();
     }
-    m_data = std::move(connection);
-    m_dataUse = use;
-    m_dataClosed = false;
+    m_data.connection = std::move(connection);
+    m_data.use = use;
+    m_data.closed = false;
     // One connection per listener: nobody else gets in after the server.
     if (use == DataUse::Listing)
-        m_listListener.reset();
+        m_data.listListener.reset();
     else
-        m_fileListener.reset();
-    return 1;
+        m_data.fileListener.reset();
+    return Step::GoOn();
 }
 
-int FtpTransfer::OnClosed(JobSocket* socket) {
+Step FtpTransfer::OnClosed(Connection* socket) {
     if (socket == m_control.get()) {
         m_controlClosed = true;
-        CheckEnd();
-        return 1;
+        return CheckEnd();
     }
-    if (socket != m_data.get())
-        return 1;
-    m_dataClosed = true;
-    if (m_dataUse == DataUse::Listing) {
+    if (socket != m_data.connection.get())
+        return Step::GoOn();
+    m_data.closed = true;
+    if (m_data.use == DataUse::Listing) {
         OnListingData(nullptr, 0, true);
-        if (m_listingEnded && !m_controlClosed)
-            OnListingDone();
-        else if (m_controlClosed)
-            CheckEnd();
-        return 1;
+        if (m_data.listingEnded && !m_controlClosed)
+            return OnListingDone();
+        if (m_controlClosed)
+            return CheckEnd();
+        return Step::GoOn();
     }
-    CheckEnd();
-    return 1;
+    return CheckEnd();
 }
 
-FtpTransfer::Outcome FtpTransfer::CheckEnd() {
-    if (!m_controlClosed || DataOpen(DataUse::File))
-        return Outcome::Taken; // the dialogue goes on, or the rest of the file is coming
-    bool whole = m_size > 0 ? m_bytes >= m_size : m_fileEnded && m_dataUse == DataUse::File;
-    if (whole) {
-        OnFinished();
-        return Outcome::Ended;
-    }
+Step FtpTransfer::CheckEnd() {
+    if (!m_controlClosed || m_data.Open(DataUse::File))
+        return Step::GoOn(); // the dialogue goes on, or the rest of the file is coming
+    bool whole = m_size > 0 ? m_bytes >= m_size : m_data.fileEnded && m_data.use == DataUse::File;
+    if (whole)
+        return Step::Finish();
     AddRecord("connection closed by the server", 'E');
-    Retry();
-    return Outcome::Ended;
+    return Step::Retry();
 }
 
-int FtpTransfer::OnData(JobSocket* socket, const char* data, size_t count) {
-    if (socket == m_data.get()) {
-        if (m_dataUse == DataUse::File)
+Step FtpTransfer::OnData(Connection* socket, const char* data, size_t count) {
+    if (socket == m_data.connection.get()) {
+        if (m_data.use == DataUse::File)
             return TransferJob::OnData(socket, data, count);
         OnListingData(data, count, false);
-        return 1;
+        return Step::GoOn();
     }
     if (socket != m_control.get())
-        return 1;
+        return Step::GoOn();
     m_replies.Feed(data, count);
     for (;;) {
         FtpReply reply;
         FtpReplyParser::Result result = m_replies.Next(&reply);
         if (result == FtpReplyParser::Result::NeedMore)
-            return 1;
+            return Step::GoOn();
         if (result == FtpReplyParser::Result::Error) {
             AddRecord("reply longer than " + std::to_string(FtpReplyParser::kMaxReply) + " bytes",
                       'E');
-            Retry();
-            return 0;
+            return Step::Retry();
         }
         AddRecord(reply.LogText(), 'I');
-        if (OnReply(reply) == Outcome::Ended)
-            return 0;
+        if (Step step = OnReply(reply); !step.GoesOn())
+            return step;
     }
 }
 
-FtpTransfer::Outcome FtpTransfer::OnReply(const FtpReply& reply) {
+Step FtpTransfer::OnReply(const FtpReply& reply) {
     const int code = reply.code;
     switch (m_state) {
     case kGreeting:
@@ -240,20 +226,20 @@ FtpTransfer::Outcome FtpTransfer::OnReply(const FtpReply& reply) {
             break;
         SendCommand(m_user.empty() ? "USER anonymous" : "USER " + m_user);
         SetState(kUserReply);
-        return Outcome::Taken;
+        return Step::GoOn();
     case kUserReply:
         if (code == 530)
             return Refused();
         if (code == 230) { // no password needed
             SendCommand("SYST");
             SetState(kSystReply);
-            return Outcome::Taken;
+            return Step::GoOn();
         }
         if (code != 331)
             break;
         SendCommand("PASS " + (m_password.empty() ? std::string(kAnonymousPassword) : m_password));
         SetState(kPassReply);
-        return Outcome::Taken;
+        return Step::GoOn();
     case kPassReply:
         if (code == 530)
             return Refused();
@@ -261,26 +247,26 @@ FtpTransfer::Outcome FtpTransfer::OnReply(const FtpReply& reply) {
             break;
         SendCommand("SYST");
         SetState(kSystReply);
-        return Outcome::Taken;
+        return Step::GoOn();
     case kSystReply:
         if (code != 215)
             break;
         // A file at the root changes to "/": an empty argument is refused by servers.
         SendCommand("CWD " + (m_directory.empty() ? std::string("/") : m_directory));
         SetState(kCwdReply);
-        return Outcome::Taken;
+        return Step::GoOn();
     case kCwdReply:
         if (code != 250)
             break;
         RequestDataConnection(DataUse::Listing);
-        return Outcome::Taken;
+        return Step::GoOn();
     case kListPortReply:
     case kFilePortReply:
         if (code != 200)
             break;
         SendCommand(m_state == kListPortReply ? "TYPE A" : "TYPE I");
         SetState(m_state == kListPortReply ? kTypeAReply : kTypeIReply);
-        return Outcome::Taken;
+        return Step::GoOn();
     case kListPassiveReply:
         return OnPassiveReply(reply, DataUse::Listing);
     case kFilePassiveReply:
@@ -290,19 +276,19 @@ FtpTransfer::Outcome FtpTransfer::OnReply(const FtpReply& reply) {
             break;
         SetState(kListStart);
         SendCommand("LIST -L " + m_fileName);
-        return Outcome::Taken;
+        return Step::GoOn();
     case kListStart:
         if (code != 150 && code != 125)
             break;
         SetState(kListEnd);
-        return Outcome::Taken;
+        return Step::GoOn();
     case kListEnd:
         if (code != 226)
             break;
-        m_listingEnded = true;
+        m_data.listingEnded = true;
         // The size comes with the listing: wait for all of it before going on.
-        if (DataOpen(DataUse::Listing))
-            return Outcome::Taken;
+        if (m_data.Open(DataUse::Listing))
+            return Step::GoOn();
         return OnListingDone();
     case kTypeIReply:
         if (code != 200)
@@ -311,58 +297,55 @@ FtpTransfer::Outcome FtpTransfer::OnReply(const FtpReply& reply) {
     case kRestReply:
         if (code == 350) {
             SendRetr();
-            return Outcome::Taken;
+            return Step::GoOn();
         }
         if (code == 504 || IsPermanentNegative(code)) {
             AddRecord("restart refused, receiving the whole file", '!');
             SetStartOffset(0);
             SendRetr();
-            return Outcome::Taken;
+            return Step::GoOn();
         }
         break;
     case kFileStart:
         if (code == 150 || code == 125) {
             AddRecord("receiving data", 'R');
             SetState(kFileEnd);
-            return Outcome::Taken;
+            return Step::GoOn();
         }
-        if (code == 550) {
-            Fail(404); // the server has no such file
-            return Outcome::Ended;
-        }
+        if (code == 550)
+            return Step::Fail(404); // the server has no such file
         break;
     case kFileEnd:
         if (code != 226)
             break;
-        m_fileEnded = true;
+        m_data.fileEnded = true;
         SendCommand("QUIT");
         SetState(kQuitReply);
-        return Outcome::Taken;
+        return Step::GoOn();
     case kQuitReply:
-        return Outcome::Taken;
+        return Step::GoOn();
     case kMdtmReply:
         if (code < 200)
             break;
         return OnMdtmReply(reply);
     }
-    return Outcome::Unexpected;
+    return Step::GoOn(); // not expected here: logged, and left to the time-out
 }
 
-FtpTransfer::Outcome FtpTransfer::Refused() {
+Step FtpTransfer::Refused() {
     Notify(NotifyCredentials);
-    Fail(401);
-    return Outcome::Ended;
+    return Step::Fail(401);
 }
 
-FtpTransfer::Outcome FtpTransfer::OnListingDone() {
+Step FtpTransfer::OnListingDone() {
     if (m_state != kListEnd)
-        return Outcome::Taken;
+        return Step::GoOn();
     SendCommand("MDTM " + m_fileName);
     SetState(kMdtmReply);
-    return Outcome::Taken;
+    return Step::GoOn();
 }
 
-FtpTransfer::Outcome FtpTransfer::OnMdtmReply(const FtpReply& reply) {
+Step FtpTransfer::OnMdtmReply(const FtpReply& reply) {
     std::string mdtm;
     if (reply.code == 213 && !reply.lines.empty()) {
         const std::string& line = reply.lines.back();
@@ -394,26 +377,23 @@ FtpTransfer::Outcome FtpTransfer::OnMdtmReply(const FtpReply& reply) {
         m_item->StoreValidators(v);
     }
     RequestDataConnection(DataUse::File);
-    return Outcome::Taken;
+    return Step::GoOn();
 }
 
-FtpTransfer::Outcome FtpTransfer::OnTypeI() {
+Step FtpTransfer::OnTypeI() {
     SetState(kRestReply);
-    if (m_bytes != 0 && m_size != 0 && m_bytes == m_size) {
-        OnFinished(); // the file on disk is whole already
-        return Outcome::Ended;
-    }
+    if (m_bytes != 0 && m_size != 0 && m_bytes == m_size)
+        return Step::Finish(); // the file on disk is whole already
     if (m_bytes != 0 && m_size != 0 && m_bytes > m_size) {
         AddRecord("file on disk is longer than on the server, starting over", '!');
         SetStartOffset(0);
     }
     if (m_bytes == 0) {
         SendRetr();
-        return Outcome::Taken;
+        return Step::GoOn();
     }
-    m_restSent = true;
     SendCommand("REST " + std::to_string(m_bytes));
-    return Outcome::Taken;
+    return Step::GoOn();
 }
 
 void FtpTransfer::SendRetr() {
@@ -422,44 +402,44 @@ void FtpTransfer::SendRetr() {
 }
 
 void FtpTransfer::RequestDataConnection(DataUse use) {
-    if (!m_passive) {
-        quint16 port = use == DataUse::Listing ? m_listPort : m_filePort;
+    if (!m_data.passive) {
+        quint16 port = use == DataUse::Listing ? m_data.listPort : m_data.filePort;
         SendCommand("PORT " + PortArgument(m_control->LocalAddress().toStdString(), port));
         SetState(use == DataUse::Listing ? kListPortReply : kFilePortReply);
         return;
     }
-    m_pasvSent = m_epsvRefused;
-    SendCommand(m_pasvSent ? "PASV" : "EPSV");
+    m_data.pasvSent = m_data.epsvRefused;
+    SendCommand(m_data.pasvSent ? "PASV" : "EPSV");
     SetState(use == DataUse::Listing ? kListPassiveReply : kFilePassiveReply);
 }
 
-FtpTransfer::Outcome FtpTransfer::OnPassiveReply(const FtpReply& reply, DataUse use) {
+Step FtpTransfer::OnPassiveReply(const FtpReply& reply, DataUse use) {
     int port = -1;
-    if (!m_pasvSent && reply.code == 229)
+    if (!m_data.pasvSent && reply.code == 229)
         port = EpsvPort(reply.lines.front());
-    else if (m_pasvSent && reply.code == 227)
+    else if (m_data.pasvSent && reply.code == 227)
         port = PasvPort(reply.lines.front());
-    else if (!m_pasvSent && reply.code >= 400) {
-        m_epsvRefused = true;
-        m_pasvSent = true;
+    else if (!m_data.pasvSent && reply.code >= 400) {
+        m_data.epsvRefused = true;
+        m_data.pasvSent = true;
         SendCommand("PASV");
-        return Outcome::Taken;
+        return Step::GoOn();
     } else {
-        return Outcome::Unexpected;
+        return Step::GoOn(); // not expected here
     }
     if (port < 0) {
         AddRecord("no port in the passive reply", 'E');
-        return Outcome::Unexpected;
+        return Step::GoOn();
     }
     // The address a PASV reply names is not trusted: the data comes from the server we
     // are connected to.
-    m_data.reset(new JobSocket(this));
-    m_dataUse = use;
-    m_dataClosed = false;
-    m_data->ConnectTo(m_control->PeerAddress(), quint16(port));
+    m_data.connection = Connections().Open(this);
+    m_data.use = use;
+    m_data.closed = false;
+    m_data.connection->ConnectTo(m_control->PeerAddress(), quint16(port));
     SendCommand(use == DataUse::Listing ? "TYPE A" : "TYPE I");
     SetState(use == DataUse::Listing ? kTypeAReply : kTypeIReply);
-    return Outcome::Taken;
+    return Step::GoOn();
 }
 
 void FtpTransfer::SendCommand(const std::string& command) {

@@ -5,7 +5,6 @@
 // active by default (we listen, the server connects back) or passive with the setting
 // "ftppassive".
 
-#include "engine/JobSocket.h"
 #include "engine/TransferJob.h"
 #include "protocols/FtpReplyParser.h"
 
@@ -47,58 +46,65 @@ public:
     FtpTransfer(JobHost* item, std::string host, std::string path, int port);
     ~FtpTransfer() override;
 
-    void OnConnected(JobSocket* socket) override;
-    int OnClosed(JobSocket* socket) override;
-    int OnData(JobSocket* socket, const char* data, size_t count) override;
-    int OnAccept(JobSocket* socket) override;
-    int Connect() override;
     void CloseSockets() override;
 
     int CurrentState() const { return m_state; }
 
+protected:
+    Step OnConnected(Connection* connection) override;
+    Step OnClosed(Connection* connection) override;
+    Step OnData(Connection* connection, const char* data, size_t count) override;
+    Step OnAccept(Connection* listener) override;
+    Step Connect() override;
+
 private:
     enum class DataUse { Listing, File };
-    // What a handler did: the reply was taken or not expected (the dialogue goes on), or
-    // the job finished, failed or started a new attempt (touch nothing more).
-    enum class Outcome { Taken, Unexpected, Ended };
 
-    Outcome OnReply(const FtpReply& reply);
-    Outcome OnTypeI();
-    Outcome OnListingDone();
+    // The data side of the dialogue: the connection that carries the listing and then
+    // the file, how it is made, and how far each use got.
+    struct DataChannel {
+        ConnectionPtr connection;
+        DataUse use = DataUse::Listing;
+        bool closed = false;       // the connection closed
+        bool passive = false;      // we connect to the server (EPSV / PASV), not it to us
+        bool epsvRefused = false;  // the server has no EPSV: ask with PASV straight away
+        bool pasvSent = false;     // the passive request in flight is PASV
+        bool listingEnded = false; // 226 for the listing arrived
+        bool fileEnded = false;    // 226 for the file arrived
+        // Active mode: where the server connects for the listing and for the file.
+        ConnectionPtr listListener;
+        ConnectionPtr fileListener;
+        quint16 listPort = 0;
+        quint16 filePort = 0;
+
+        bool Open(DataUse u) const { return connection && use == u && !closed; }
+    };
+
+    // Each handler returns the Step of the reply it took. A reply the dialogue does not
+    // expect goes on (it is logged, and the time-out ends a dialogue that is stuck).
+    Step OnReply(const FtpReply& reply);
+    Step OnTypeI();
+    Step OnListingDone();
     // The modification time is known (or the server has none): decides whether the part
     // on disk still belongs to the file, then asks for the file.
-    Outcome OnMdtmReply(const FtpReply& reply);
-    Outcome Refused();
+    Step OnMdtmReply(const FtpReply& reply);
+    Step Refused();
     // Asks for the data connection of the listing or the file: PORT, or EPSV / PASV.
     void RequestDataConnection(DataUse use);
-    Outcome OnPassiveReply(const FtpReply& reply, DataUse use);
+    Step OnPassiveReply(const FtpReply& reply, DataUse use);
     void SendRetr();
     void SendCommand(const std::string& command);
     void SetState(State state) { m_state = state; }
     void OnListingData(const char* data, size_t count, bool last);
     // The control connection closed, or the file's data connection: finishes when the
     // file is whole, retries when it cannot become whole any more.
-    Outcome CheckEnd();
-    bool DataOpen(DataUse use) const { return m_data && m_dataUse == use && !m_dataClosed; }
+    Step CheckEnd();
 
-    JobSocketPtr m_data;
-    JobSocketPtr m_listListener;
-    JobSocketPtr m_control;
-    JobSocketPtr m_fileListener;
-    quint16 m_listPort = 0;
-    quint16 m_filePort = 0;
+    ConnectionPtr m_control;
+    DataChannel m_data;
     std::string m_user;
     std::string m_password;
     State m_state = kGreeting;
-
-    DataUse m_dataUse = DataUse::Listing;
-    bool m_dataClosed = false;
-    bool m_passive = false;
-    bool m_epsvRefused = false; // the server has no EPSV: ask with PASV straight away
-    bool m_pasvSent = false;    // the passive request in flight is PASV
-    bool m_restSent = false;
-    bool m_listingEnded = false; // 226 for the listing arrived
-    bool m_fileEnded = false;    // 226 for the file arrived
     bool m_controlClosed = false;
     std::string m_fileName; // decoded, as the commands name it
     std::string m_directory;

@@ -3,10 +3,10 @@
 // one GET, direct or through the proxy, resumed with a range, the body decoded before it
 // reaches the file, and the response judged when it ends.
 
-#include "engine/JobSocket.h"
 #include "engine/TransferJob.h"
 #include "protocols/ChunkedDecoder.h"
 #include "protocols/HeaderTable.h"
+#include "protocols/HttpHeaderBuffer.h"
 #include "protocols/Inflater.h"
 
 #include <memory>
@@ -24,48 +24,44 @@ public:
     ~HttpTransfer() override;
 
     size_t MemoryUse() const override;
-    void OnFinished() override;
-    int OnClosed(JobSocket* socket) override;
-    int OnData(JobSocket* socket, const char* data, size_t count) override;
-    int OnWritable(JobSocket* socket) override;
-    int Connect() override;
     void CloseSockets() override;
 
     const HeaderTable& Header() const { return m_header; }
     // 1: the request line carries the whole URL; 2: only the path.
     int RequestMode() const { return m_requestMode; }
 
+protected:
+    Step OnClosed(Connection* connection) override;
+    Step OnData(Connection* connection, const char* data, size_t count) override;
+    Step OnWritable(Connection* connection) override;
+    Step Connect() override;
+    // A metafile is followed instead of finishing; an answer ending otherwise than its
+    // length said is logged.
+    Step BeforeFinish() override;
+
 private:
     enum class Tunnel { None, Connecting, Awaiting, Open };
 
-    int OnTunnelReply(const char* data, size_t count);
+    Step OnTunnelReply(const char* data, size_t count);
     // The part on disk is no part of what the server has now: cut it and ask for the
     // whole file again. Not a failed attempt.
-    int StartOver(const std::string& why);
-    // Why the 206 answer is of another version than the part on disk; empty when it is not.
-    std::string ChangedSince(const FileValidators& stored, int64_t total) const;
-    // Keeps the validators of an answer that starts at the file's first byte.
-    void StoreValidators(int64_t total);
-    // The header is complete: decide what the body is and where it goes.
-    int OnHeader(size_t headerLength);
+    Step StartOver(const std::string& why);
+    // The header is complete: judges it (see HttpVerdict) and acts on the verdict.
+    Step OnHeader(size_t headerLength);
     // Logs the lines of m_header as received.
     void LogHeader();
-    // A number of the answer that no file can have: logged, and the attempt ends.
-    int Impossible(const std::string& what);
-    // Judges a response that is not a success; its body never reaches the file.
-    int JudgeFailure();
-    // The status line in plain words, for the cause of a failure.
-    std::string StatusWords() const;
-    int Body(const char* data, size_t count);
-    int CodedBody(const char* data, size_t count);
-    int FinishCoded();
-    void FollowMetafile();
+    Step Body(const char* data, size_t count);
+    Step CodedBody(const char* data, size_t count);
+    Step FinishCoded();
+    Step FollowMetafile();
     bool IsCoded() const { return m_chunked || m_inflater; }
 
     HeaderTable m_header;
     int m_requestMode = 2;
-    JobSocketPtr m_socket;
-    std::string m_headerBuffer;
+    ConnectionPtr m_socket;
+    bool m_headerDone = false; // the answer judged is the one whose body follows
+    bool m_judged = false;     // the answer was judged for its end (no look at its file)
+    HttpHeaderBuffer m_headerBuffer;
     bool m_tls;
     Tunnel m_tunnel = Tunnel::None;
     bool m_chunked = false;

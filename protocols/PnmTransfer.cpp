@@ -56,7 +56,7 @@ int PnmTransfer::ServerPort() const {
     return Settings().GetInt(keys::PnmPort);
 }
 
-int PnmTransfer::Connect() {
+Step PnmTransfer::Connect() {
     uint32_t clear =
         JF_SIZE_LIMITED | JF_CATCHING_UP | JF_STREAM | IF_BUSY | IF_LIVE | JF_RESUME_CHECK;
     ChangeFlags(JF_REQUEST_PENDING | JF_FIRST_PACKET | (m_bytes != 0 ? JF_RESUME_CHECK : 0), clear);
@@ -65,12 +65,12 @@ int PnmTransfer::Connect() {
     m_processing = false;
     m_state.Reset();
 
-    m_socket.reset(new JobSocket(this));
+    m_socket = Connections().Open(this);
     int port = ServerPort();
     AddRecord("connecting server: " + m_host + ", port: " + std::to_string(port), '!');
     m_socket->ConnectTo(QString::fromStdString(m_address.empty() ? m_host : m_address),
                         quint16(port));
-    return 1;
+    return Step::GoOn();
 }
 
 void PnmTransfer::CloseSockets() {
@@ -87,39 +87,39 @@ void PnmTransfer::CloseSockets() {
     m_state.streamType = type;
 }
 
-int PnmTransfer::OnWritable(JobSocket* socket) {
+Step PnmTransfer::OnWritable(Connection* socket) {
     AddRecord("sending request", 'O');
     if (!HasFlag(JF_REQUEST_PENDING))
-        return 0;
+        return Step::GoOn();
     if (!PnaTemplate::IsLoaded() && !PnaTemplate::Load())
-        return Fail(ErrCreateProtocol);
+        return Step::Fail(ErrCreateProtocol);
     std::optional<std::string> request = PnaTemplate::BuildRequest(m_path);
     if (!request)
-        return Fail(ErrParseUrl); // a path longer than any request holds
+        return Step::Fail(ErrParseUrl); // a path longer than any request holds
     socket->SendText(*request);
     ChangeFlags(0, JF_REQUEST_PENDING);
-    return 1;
+    return Step::GoOn();
 }
 
-int PnmTransfer::OnData(JobSocket*, const char* data, size_t count) {
+Step PnmTransfer::OnData(Connection*, const char* data, size_t count) {
     if (count > 0) {
         m_received.append(data, count);
         m_countdown = TimeoutSetting(30); // the stream is alive, also while it catches up
     }
     if (m_processing || m_received.empty())
-        return 1;
+        return Step::GoOn();
     m_processing = true;
     while (!m_received.empty()) {
         std::string bytes = std::move(m_received);
         m_received.clear();
-        if (!Process(bytes))
-            return 0; // the job is ending or retrying; the next Connect starts afresh
+        if (Step step = Process(bytes); !step.GoesOn())
+            return step; // the job is ending or waiting; the next Connect starts afresh
     }
     m_processing = false;
-    return 1;
+    return Step::GoOn();
 }
 
-int PnmTransfer::Process(std::string_view bytes) {
+Step PnmTransfer::Process(std::string_view bytes) {
     if (!m_parser.HeaderDone() && HasFlag(JF_RESUME_CHECK))
         CheckResume();
     std::vector<PnaEvent> events;
@@ -127,10 +127,10 @@ int PnmTransfer::Process(std::string_view bytes) {
     if (m_parser.StreamType() != 0)
         m_state.streamType = m_parser.StreamType();
     for (const PnaEvent& event : events) {
-        if (!Handle(event))
-            return 0;
+        if (Step step = Handle(event); !step.GoesOn())
+            return step;
     }
-    return 1;
+    return Step::GoOn();
 }
 
 void PnmTransfer::CheckResume() {
@@ -164,55 +164,56 @@ void PnmTransfer::SendSeek(uint32_t position) {
     m_socket->SendText(seek);
 }
 
-int PnmTransfer::Handle(const PnaEvent& event) {
+Step PnmTransfer::Handle(const PnaEvent& event) {
     switch (event.kind) {
     case PnaEvent::Kind::Log:
         AddRecord(event.text, event.logKind);
-        return 1;
+        return Step::GoOn();
     case PnaEvent::Kind::Busy:
         ChangeFlags(IF_BUSY, 0);
         AddRecord("server busy", '!');
         m_countdown = Settings().GetInt(keys::BusyIdle);
         Notify(NotifyAttempt);
         CloseSockets();
-        return 0; // the countdown running out starts the next attempt
+        SetAttemptState(AttemptState::Idle);
+        return Step::Hold(); // the countdown running out starts the next attempt
     case PnaEvent::Kind::RealAudioHeader:
-        if (!Outcome(m_writer.RealAudioHeader(event.bytes, event.pnaVersion)))
-            return 0;
+        if (Step step = Outcome(m_writer.RealAudioHeader(event.bytes, event.pnaVersion));
+            !step.GoesOn())
+            return step;
         ChangeFlags(JF_STREAM, 0);
-        return 1;
+        return Step::GoOn();
     case PnaEvent::Kind::RealMediaHeader: {
         std::vector<std::string_view> chunks(event.chunks.begin(), event.chunks.end());
-        if (!Outcome(m_writer.RealMediaHeader(chunks)))
-            return 0;
+        if (Step step = Outcome(m_writer.RealMediaHeader(chunks)); !step.GoesOn())
+            return step;
         ChangeFlags(JF_STREAM, 0);
-        return 1;
+        return Step::GoOn();
     }
     case PnaEvent::Kind::ServerMessage:
         AddRecord(event.text, '!');
-        return Fail(ErrCorrupted);
+        return Step::Fail(ErrCorrupted);
     case PnaEvent::Kind::Packet:
         return Packet(event);
     case PnaEvent::Kind::Filler:
         m_writer.FillerA();
-        return 1;
+        return Step::GoOn();
     case PnaEvent::Kind::End:
         return EndOfStream();
     case PnaEvent::Kind::HeaderTooLarge:
         AddRecord("stream header too large (more than " +
                       std::to_string(PnaStreamParser::kMaxHeader) + " bytes)",
                   'E');
-        Retry();
-        return 0;
+        return Step::Retry();
     case PnaEvent::Kind::Failure:
         if (!event.bytes.empty())
             m_item->AddDump(event.bytes.data(), event.bytes.size());
-        return Fail(event.code);
+        return Step::Fail(event.code);
     }
-    return 1;
+    return Step::GoOn();
 }
 
-int PnmTransfer::Packet(const PnaEvent& event) {
+Step PnmTransfer::Packet(const PnaEvent& event) {
     int result;
     if (event.streamType == 11 || event.streamType == 12) {
         result = m_writer.RealAudioBlock(event.bytes);
@@ -224,26 +225,22 @@ int PnmTransfer::Packet(const PnaEvent& event) {
         result = m_writer.RealMediaPacket({event.timestamp, event.stream, flags, event.bytes});
     }
     ChangeFlags(0, JF_FIRST_PACKET);
-    if (!Outcome(result))
-        return 0;
-    if (HasFlag(JF_SIZE_LIMITED) && m_size != 0 && m_bytes >= m_size) {
-        OnFinished();
-        return 0;
-    }
-    return 1;
+    if (Step step = Outcome(result); !step.GoesOn())
+        return step;
+    if (HasFlag(JF_SIZE_LIMITED) && m_size != 0 && m_bytes >= m_size)
+        return Step::Finish();
+    return Step::GoOn();
 }
 
-int PnmTransfer::Outcome(int result) {
+Step PnmTransfer::Outcome(int result) {
     if (result == RealMediaWriter::kOk)
-        return 1;
-    if (result == RealMediaWriter::kStopped) {
-        Stop(); // the write failed and the item with it
-        return 0;
-    }
-    return Fail(result);
+        return Step::GoOn();
+    if (result == RealMediaWriter::kStopped)
+        return Step::Ended(); // the write failed and the item with it
+    return Step::Fail(result);
 }
 
-int PnmTransfer::EndOfStream() {
+Step PnmTransfer::EndOfStream() {
     // A RealAudio stream that reached the file's own blocks has nothing more to add;
     // otherwise the stream ended before the partial file's data came again (the seek
     // landed past it), and what the file holds cannot be continued.
@@ -252,16 +249,14 @@ int PnmTransfer::EndOfStream() {
     if (IsCatchingUp() && !IsLive() && !reachedFile) {
         AddRecord("stream ended before the recorded part, recording from the start", 'E');
         m_startOver = true;
-        Retry();
-        return 0;
+        return Step::Retry();
     }
-    OnFinished();
-    return 0;
+    return Step::Finish();
 }
 
 int PnmTransfer::Retry() {
     if (!IsLive() && m_state.streamType == 11 && m_bytes > 0 && m_size != 0 && m_bytes >= m_size) {
-        OnFinished(); // the whole stream is on disk
+        Act(Step::Finish()); // the whole stream is on disk
         return 0;
     }
     return TransferJob::Retry();

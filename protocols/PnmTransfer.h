@@ -6,7 +6,6 @@
 // asked to seek there.
 
 #include "engine/ItemFlags.h"
-#include "engine/JobSocket.h"
 #include "engine/TransferJob.h"
 #include "protocols/PnaStreamParser.h"
 #include "protocols/RealMediaWriter.h"
@@ -22,7 +21,7 @@ inline constexpr uint32_t JF_REQUEST_PENDING = 0x10000; // the hello is still to
 inline constexpr uint32_t JF_FIRST_PACKET = 0x100000;   // no packet taken yet
 inline constexpr uint32_t JF_CATCHING_UP = 0x200000;    // repeating what the file holds
 inline constexpr uint32_t JF_RESUME_CHECK = 0x800000;   // the partial file is still to judge
-// JF_STREAM (header done, packets follow) is shared with the engine.
+inline constexpr uint32_t JF_STREAM = 0x40000;          // header done, packets follow
 
 class PnmTransfer : public TransferJob, private RecordingTarget {
 public:
@@ -30,24 +29,27 @@ public:
     ~PnmTransfer() override;
 
     size_t MemoryUse() const override;
-    int OnData(JobSocket* socket, const char* data, size_t count) override;
-    int OnWritable(JobSocket* socket) override;
     std::string Describe() const override;
+    // A RealAudio stream whose whole size is on disk is finished instead.
     int Retry() override;
-    int Connect() override;
     void CloseSockets() override;
 
     int StreamType() const { return m_state.streamType; }
     const RecordingState& State() const { return m_state; }
 
+protected:
+    Step OnData(Connection* connection, const char* data, size_t count) override;
+    Step OnWritable(Connection* connection) override;
+    Step Connect() override;
+
 private:
-    // Takes one read; 0 when the transfer ended, failed or went on to its next attempt.
-    int Process(std::string_view bytes);
-    int Handle(const PnaEvent& event);
-    int Packet(const PnaEvent& event);
-    // What a writer step returned, as the read loop's go-on or stop.
-    int Outcome(int result);
-    int EndOfStream();
+    // Takes one read; anything but GoOn ends the reading of this connection.
+    Step Process(std::string_view bytes);
+    Step Handle(const PnaEvent& event);
+    Step Packet(const PnaEvent& event);
+    // What a writer step returned, as the transfer's Step.
+    Step Outcome(int result);
+    Step EndOfStream();
     void CheckResume();
     void SendSeek(uint32_t position);
     int ServerPort() const;
@@ -70,7 +72,7 @@ private:
     void LogField(std::string_view name, std::string_view value, char kind) override;
     void LogDump(const void* data, size_t count) override;
 
-    JobSocketPtr m_socket;
+    ConnectionPtr m_socket;
     PnaStreamParser m_parser;
     RecordingState m_state;
     RealMediaWriter m_writer{*this, m_state};

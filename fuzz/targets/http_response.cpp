@@ -25,7 +25,7 @@ namespace {
 class Attempt : public HttpTransfer {
 public:
     using HttpTransfer::HttpTransfer;
-    int Connect() override { return 1; }
+    Step Connect() override { return Step::GoOn(); }
 };
 
 void CheckHeader(const fuzz::SocketInput& in) {
@@ -79,13 +79,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     job.SetStartOffset(int64_t(held));
     bool going = true;
     for (std::string_view read : fuzz::CutReads(in.seed, in.stream)) {
-        going = job.OnData(nullptr, read.data(), read.size()) != 0;
+        going = job.HandleData(nullptr, read.data(), read.size());
         FUZZ_CHECK(job.Size() >= 0, "a negative expected size");
         if (!going)
             break;
     }
     if (going)
-        job.OnClosed(nullptr);
+        job.HandleClosed(nullptr);
     FUZZ_CHECK(job.Size() >= 0, "a negative expected size");
     FUZZ_CHECK(int64_t(host.file.size()) == job.Bytes(), "the file holds other than was counted");
     return 0;

@@ -20,9 +20,9 @@ class ProbeJob : public TransferJob {
 public:
     ProbeJob(JobHost* host, std::string name) : TransferJob(host, std::move(name), "/f", 80) {}
     ~ProbeJob() override { Stop(); }
-    int Connect() override {
+    Step Connect() override {
         ++connects;
-        return 1;
+        return Step::GoOn();
     }
     void SetSize(int64_t size) { m_size = size; }
     void SetCountdown(int c) { m_countdown = c; }
@@ -128,9 +128,9 @@ TEST_F(Jobs, DataIsWrittenCountedAndFinishesAtTheSize) {
     job.SetStartOffset(0);
     job.SetSize(3000);
     job.ChangeFlags(JF_SIZE_LIMITED, 0);
-    EXPECT_EQ(job.OnData(nullptr, "", 0), 1);
+    EXPECT_TRUE(job.HandleData(nullptr, "", 0));
     std::string block(1000, 'x');
-    EXPECT_EQ(job.OnData(nullptr, block.data(), block.size()), 1);
+    EXPECT_TRUE(job.HandleData(nullptr, block.data(), block.size()));
     EXPECT_TRUE(host.flags & IF_RECEIVING);
     EXPECT_TRUE(host.flags & IF_DIRTY);
     EXPECT_TRUE(Contains(host.log, "R receiving data"));
@@ -139,8 +139,8 @@ TEST_F(Jobs, DataIsWrittenCountedAndFinishesAtTheSize) {
     EXPECT_EQ(job.Speed(), 1000);
     EXPECT_EQ(job.TimeLeft(), 2);
     EXPECT_EQ(job.TimeLeftText(), "0:00:02");
-    EXPECT_EQ(job.OnData(nullptr, block.data(), block.size()), 1);
-    EXPECT_EQ(job.OnData(nullptr, block.data(), block.size()), 0); // size reached
+    EXPECT_TRUE(job.HandleData(nullptr, block.data(), block.size()));
+    EXPECT_FALSE(job.HandleData(nullptr, block.data(), block.size())); // size reached
     EXPECT_EQ(host.finished, 1);
     EXPECT_EQ(host.file.size(), 3000u);
     EXPECT_TRUE(Contains(host.log, "! file received (3000 bytes) in 1 attemps"));
@@ -150,7 +150,7 @@ TEST_F(Jobs, UnknownSizeLeavesTimeLeftUnknown) {
     ProbeJob job(&host, "127.0.0.1");
     job.Start();
     std::string block(500, 'x');
-    job.OnData(nullptr, block.data(), block.size());
+    job.HandleData(nullptr, block.data(), block.size());
     SocketWindow::Instance().Tick();
     EXPECT_EQ(job.Speed(), 500);
     EXPECT_EQ(job.TimeLeftText(), "-");
@@ -165,4 +165,39 @@ TEST_F(Jobs, LookupRepliesReachOnlyTheJobThatAsked) {
     EXPECT_GE(stale, 0);
     WaitUntil([] { return false; }, 200);
     EXPECT_EQ(job.connects, 1);
+}
+
+// A job its item lets go of inside one of the job's own calls (here: the finish) lives
+// until that call has returned, even when the event loop turns inside it.
+TEST_F(Jobs, AReleasedJobIsFreedOnlyAfterItsOwnCallReturned) {
+    struct Releasing : FakeHost {
+        void FinishItem() override {
+            ++finished;
+            SocketWindow::Instance().Release(std::move(owned));
+            SocketWindow::Instance().FreeReleased();
+            stillThere = destroyed == false;
+        }
+        std::unique_ptr<TransferJob> owned;
+        bool destroyed = false;
+        bool stillThere = false;
+    };
+    struct Watched : ProbeJob {
+        Watched(Releasing* h) : ProbeJob(h, "127.0.0.1"), host(h) {}
+        ~Watched() override { host->destroyed = true; }
+        Releasing* host;
+    };
+    Releasing h;
+    auto owned = std::make_unique<Watched>(&h);
+    Watched* job = owned.get();
+    h.owned = std::move(owned);
+    job->Start();
+    job->SetSize(3);
+    job->ChangeFlags(JF_SIZE_LIMITED, 0);
+    EXPECT_FALSE(job->HandleData(nullptr, "abc", 3)); // the size is reached: finished
+    EXPECT_EQ(h.finished, 1);
+    EXPECT_TRUE(h.stillThere);
+    EXPECT_FALSE(h.destroyed);
+    EXPECT_FALSE(SocketWindow::Instance().IsRegistered(job));
+    SocketWindow::Instance().FreeReleased();
+    EXPECT_TRUE(h.destroyed);
 }

@@ -89,13 +89,16 @@ TEST_F(HttpScripted, ConnectionCutAtByteNIsResumed) {
     EXPECT_TRUE(h.LogHas(" in 2 attemps"));
 }
 
+// The time-out is counted in ticks; the test runs them by hand instead of waiting.
 TEST_F(HttpScripted, StalledConnectionTimesOutAndRetries) {
-    Settings().SetInt("timeout", 1);
+    Settings().SetInt("timeout", 30);
     QByteArray length = "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
     server.AddScript(
         {S::ExpectRequest(), S::Send(Header(200, length) + body.left(100)), S::Stall()});
     server.AddScript({S::ExpectRequest(), S::Send(Header(200, length) + body)});
     h.Start(Url());
+    ASSERT_TRUE(WaitUntil([&] { return h.item->Job() && h.item->Job()->Bytes() == 100; }));
+    ASSERT_TRUE(h.TickUntilTheAttemptEnds());
     ASSERT_TRUE(h.WaitDone(10000));
     EXPECT_EQ(h.finished, 1);
     EXPECT_TRUE(h.LogHas(" E timeout\r\n"));
@@ -104,11 +107,13 @@ TEST_F(HttpScripted, StalledConnectionTimesOutAndRetries) {
 }
 
 TEST_F(HttpScripted, AttemptsRunOutWithTheByteCount) {
-    Settings().SetInt("timeout", 1);
+    Settings().SetInt("timeout", 30);
     Settings().SetInt("maxattemp", 1);
     server.AddScript(
         {S::ExpectRequest(), S::Send(Header(200, "Content-Length: 10\r\n") + "abc"), S::Stall()});
     h.Start(Url());
+    ASSERT_TRUE(WaitUntil([&] { return h.item->Job() && h.item->Job()->Bytes() == 3; }));
+    ASSERT_TRUE(h.TickUntilTheAttemptEnds());
     ASSERT_TRUE(h.WaitDone(10000));
     EXPECT_EQ(h.error, ErrAttempts);
     EXPECT_EQ(h.item->ErrorText(), "(3)");

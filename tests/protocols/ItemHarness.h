@@ -45,6 +45,21 @@ public:
     bool WaitDone(int ms = 15000) {
         return WaitUntil([&] { return finished > 0 || failed > 0; }, ms);
     }
+    // Runs the job's one-second ticks by hand until its attempt ends (its time-out ran
+    // out): no real second passes. False when the attempt did not end within limit ticks.
+    bool TickUntilTheAttemptEnds(int limit = 100) {
+        TransferJob* job = item ? item->Job() : nullptr;
+        if (!job)
+            return false;
+        int attempts = job->Attempts();
+        for (int i = 0; i < limit; ++i) {
+            // A job that failed was let go of: it is not touched again.
+            if (item->Job() != job || failed > 0 || job->Attempts() != attempts)
+                return true;
+            job->HandleTick();
+        }
+        return false;
+    }
     std::string Path(const std::string& name) const { return dir + "/" + name; }
     QByteArray File(const std::string& name) const {
         QFile f(QString::fromStdString(Path(name)));

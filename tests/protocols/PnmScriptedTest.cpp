@@ -1,5 +1,7 @@
 // The PNM transfer against a server played byte by byte: what goes on the wire, what the
 // transfer makes of replies no real server sends on demand, and resuming partial files.
+#include "FakeConnection.h"
+#include "FakeHost.h"
 #include "ItemHarness.h"
 #include "OwnFiles.h"
 #include "PnaBytes.h"
@@ -137,7 +139,7 @@ TEST_F(PnmScripted, EmptyReadInThePacketPhaseChangesNothing) {
                       S::Delay(400), S::Send(Q(stream.substr(split)))});
     h.Start(Url("/e.rm"), false, h.Path("e.rm"));
     ASSERT_TRUE(WaitUntil([&] { return Job() && Job()->State().packets == 2; }));
-    EXPECT_EQ(Job()->OnData(nullptr, "", 0), 1);
+    EXPECT_TRUE(Job()->HandleData(nullptr, "", 0));
     ASSERT_TRUE(h.WaitDone());
     EXPECT_EQ(h.finished, 1);
     EXPECT_TRUE(h.File("e.rm") == Q(MediaFile(3)));
@@ -310,4 +312,36 @@ TEST_F(PnmScripted, HeaderPastTheLimitEndsTheAttempt) {
     EXPECT_EQ(server.ConnectionCount(), 2);
     EXPECT_TRUE(h.LogHas(" E stream header too large (more than 1048576 bytes)\r\n"));
     EXPECT_TRUE(h.File("g.rm") == Q(MediaFile(2)));
+}
+
+// The resume's seek goes through the job's connection: with a fake one the whole resume
+// runs on recorded bytes.
+TEST(PnmRecorded, ResumeSeeksThroughTheConnection) {
+    EnsureTestApp();
+    TempSettings settings;
+    PnaTemplate::Load();
+    FakeHost host;
+    FakeConnector net;
+    host.url = "pnm://127.0.0.1:7070/r.rm";
+    host.file = MediaFile(6); // the last key frame is at 12000
+    PnmTransfer job(&host, "127.0.0.1", "/r.rm", 7070);
+    job.SetConnector(&net);
+    static_cast<TransferJob&>(job).SetStartOffset(int64_t(host.file.size()));
+    ASSERT_EQ(job.Start(), 1);
+    FakeConnection& c = net.Last();
+    EXPECT_EQ(c.port, 7070);
+    job.HandleConnected(&c);
+    job.HandleWritable(&c);
+    EXPECT_EQ(c.sent.size(), size_t(374 + 4));
+    // The partial file is judged when the first bytes come.
+    std::string reply = Reply(10, 'O');
+    EXPECT_TRUE(job.HandleData(&c, reply.data(), reply.size()));
+    EXPECT_EQ(c.sent.substr(c.sent.size() - 7), std::string("PS\0\0\x2e\xe0"
+                                                            "B",
+                                                            7));
+    std::string rest = MediaStream(3, 8).substr(reply.size());
+    EXPECT_FALSE(job.HandleData(&c, rest.data(), rest.size()));
+    EXPECT_EQ(host.finished, 1) << host.log;
+    EXPECT_TRUE(host.file == MediaFile(8));
+    EXPECT_NE(host.log.find("O starting from: 12000\n"), std::string::npos);
 }
