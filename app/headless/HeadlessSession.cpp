@@ -8,8 +8,6 @@
 #include "settings/SettingsStore.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QTimer>
 
 #include <unistd.h>
@@ -20,8 +18,8 @@
 
 namespace vireo {
 
-HeadlessSession::HeadlessSession(CVireoDoc& doc, const HeadlessOptions& options,
-                                 ProgressReport& report, std::ostream& err)
+HeadlessSession::HeadlessSession(CVireoDoc& doc, const RunOptions& options, ProgressReport& report,
+                                 std::ostream& err)
     : m_doc(doc), m_options(options), m_report(report), m_err(err) {}
 
 int HeadlessSession::UsageError(const std::string& reason) {
@@ -31,31 +29,16 @@ int HeadlessSession::UsageError(const std::string& reason) {
 }
 
 int HeadlessSession::Begin() {
-    SettingsStore& settings = Settings();
-    if (!m_options.dir.empty()) {
-        QString dir = QDir(QString::fromStdString(m_options.dir)).absolutePath();
-        if (!QDir().mkpath(dir) || !QFileInfo(dir).isWritable())
-            return UsageError("cannot use download directory '" + m_options.dir + "'");
-        settings.OverrideString(keys::DownPath, dir.toStdString());
-    }
-    if (m_options.jobs > 0)
-        settings.OverrideInt(keys::MaxDown, m_options.jobs);
-
-    std::vector<ByteBuffer> lists(m_options.inputs.size());
-    for (size_t i = 0; i < lists.size(); ++i)
-        if (!lists[i].LoadFile(m_options.inputs[i]))
-            return UsageError("cannot read list file '" + m_options.inputs[i] + "'");
+    std::vector<ByteBuffer> lists;
+    std::string error;
+    if (!ApplyRunOptions(m_options, lists, error))
+        return UsageError(error);
 
     m_doc.OnNewDocument();
-    if (settings.GetInt(keys::MaxDown) < 1)
+    if (Settings().GetInt(keys::MaxDown) < 1)
         return UsageError("no download may run: \"maxdown\" is below 1 in the settings; "
                           "give --jobs N");
-
-    // A list file counts as addresses given: the last list stays where it is then.
-    if (!m_options.urls.empty() || lists.empty())
-        m_doc.AddCommandLine(m_options.urls);
-    for (const ByteBuffer& list : lists)
-        m_doc.AddUrlsFromText(list.View());
+    AddRunAddresses(m_doc, m_options, lists);
     if (m_doc.ItemCount() == 0)
         return UsageError("no addresses to download");
     return kGoOn;
@@ -77,7 +60,7 @@ int HeadlessSession::Interrupt(int signo) {
     return SignalExitStatus(signo);
 }
 
-int RunHeadless(const HeadlessOptions& options, int argc, char** argv) {
+int RunHeadless(const RunOptions& options, int argc, char** argv) {
     QCoreApplication app(argc, argv);
     ProgressReport::Mode mode = options.quiet                ? ProgressReport::Mode::Quiet
                                 : isatty(STDOUT_FILENO) != 0 ? ProgressReport::Mode::Table

@@ -3,7 +3,7 @@
 // and parallel downloads, the addresses to fetch, the end when nothing runs or waits, and
 // the interruption.
 
-#include "app/headless/HeadlessOptions.h"
+#include "app/RunOptions.h"
 
 #include <ostream>
 
@@ -20,7 +20,7 @@ public:
     static constexpr int kInterrupted = 130;
     static constexpr int SignalExitStatus(int signo) { return 128 + signo; }
 
-    HeadlessSession(CVireoDoc& doc, const HeadlessOptions& options, ProgressReport& report,
+    HeadlessSession(CVireoDoc& doc, const RunOptions& options, ProgressReport& report,
                     std::ostream& err);
 
     // Applies -d and -j for this run only, starts the document and adds the addresses of
@@ -39,13 +39,13 @@ private:
     int UsageError(const std::string& reason);
 
     CVireoDoc& m_doc;
-    const HeadlessOptions& m_options;
+    const RunOptions& m_options;
     ProgressReport& m_report;
     std::ostream& m_err;
 };
 
 // The whole front end: parses nothing, builds the document with a terminal interface,
 // runs the event loop and returns the exit status.
-int RunHeadless(const HeadlessOptions& options, int argc, char** argv);
+int RunHeadless(const RunOptions& options, int argc, char** argv);
 
 } // namespace vireo

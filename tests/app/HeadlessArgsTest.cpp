@@ -1,4 +1,4 @@
-#include "app/headless/HeadlessOptions.h"
+#include "app/CommandLine.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/headless/HeadlessOptions.h"
+#include "app/CommandLine.h"
 
 #include "engine/TextCoding.h"
 #include "engine/UrlParts.h"
@@ -65,7 +65,7 @@ const char* UsageText() {
 
 ParsedArgs ParseArgs(const std::vector<std::string>& args) {
     ParsedArgs result;
-    HeadlessOptions& o = result.options;
+    RunOptions& o = result.options;
     bool optionsEnded = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
