@@ -1,8 +1,5 @@
 #include "app/CommandLine.h"
 
-#include "engine/TextCoding.h"
-#include "engine/UrlParts.h"
-
 #include <charconv>
 
 namespace vireo {
@@ -54,9 +51,6 @@ ParsedArgs Fail(std::string reason) {
     return result;
 }
 
-bool ValidAddress(const std::string& word) {
-    return IsValidUrl(NormalizeUrl(TrimText(word)));
-}
 } // namespace
 
 const char* UsageText() {
@@ -70,8 +64,6 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-            if (!ValidAddress(arg))
-                return Fail("not a valid address: '" + arg + "'");
             o.urls.push_back(arg);
             continue;
         }

@@ -17,8 +17,9 @@ struct ParsedArgs {
 
 inline constexpr int kMaxJobs = 32;
 
-// args are the words after the program name. Every address must be valid; the error
-// names the first one that is not.
+// args are the words after the program name. Addresses are taken as they stand: one that
+// is no address is told and skipped when the run adds them. "-" alone is an address
+// word, not an option (it is refused as no address).
 ParsedArgs ParseArgs(const std::vector<std::string>& args);
 const char* UsageText();
 

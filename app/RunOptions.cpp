@@ -1,16 +1,22 @@
 #include "app/RunOptions.h"
 
+#include "common/AsciiCase.h"
 #include "common/ByteBuffer.h"
+#include "downloads/ListText.h"
 #include "downloads/VireoDoc.h"
+#include "engine/TextCoding.h"
+#include "engine/UrlParts.h"
 #include "settings/SettingsStore.h"
 
 #include <QDir>
 #include <QFileInfo>
 
+#include <iostream>
+#include <iterator>
+
 namespace vireo {
 
-bool ApplyRunOptions(const RunOptions& options, std::vector<ByteBuffer>& lists,
-                     std::string& error) {
+bool ApplyRunOptions(const RunOptions& options, std::vector<RunList>& lists, std::string& error) {
     SettingsStore& settings = Settings();
     if (!options.dir.empty()) {
         QString dir = QDir(QString::fromStdString(options.dir)).absolutePath();
@@ -23,22 +29,87 @@ bool ApplyRunOptions(const RunOptions& options, std::vector<ByteBuffer>& lists,
     if (options.jobs > 0)
         settings.OverrideInt(keys::MaxDown, options.jobs);
     lists.clear();
-    lists.resize(options.inputs.size());
-    for (size_t i = 0; i < lists.size(); ++i) {
-        if (!lists[i].LoadFile(options.inputs[i])) {
-            error = "cannot read list file '" + options.inputs[i] + "'";
-            return false;
+    for (const std::string& input : options.inputs) {
+        RunList list{input, {}};
+        if (input == "-") {
+            list.name = "standard input";
+            list.text.assign(std::istreambuf_iterator<char>(std::cin), {});
+            if (std::cin.bad()) {
+                error = "cannot read the list from standard input";
+                return false;
+            }
+        } else {
+            ByteBuffer file;
+            if (!file.LoadFile(input)) {
+                error = "cannot read list file '" + input + "'";
+                return false;
+            }
+            list.text = file.ToString();
         }
+        lists.push_back(std::move(list));
     }
     return true;
 }
 
-void AddRunAddresses(CVireoDoc& doc, const RunOptions& options,
-                     const std::vector<ByteBuffer>& lists) {
-    if (!options.urls.empty() || lists.empty())
-        doc.AddCommandLine(options.urls);
-    for (const ByteBuffer& list : lists)
-        doc.AddUrlsFromText(list.View());
+std::string WhyNoAddress(const std::string& text) {
+    if (HasControlByte(text))
+        return "a control character in the address";
+    std::string address = NormalizeUrl(text);
+    if (IsValidUrl(address))
+        return {};
+    if (address == text && text.find("://") == std::string::npos)
+        return "no scheme, and the host has no dot: write it as http://" + text;
+    if (!StartsWithNoCase(address, "pnm") && address.find(' ') != std::string::npos)
+        return "a space in the address";
+    return "not a valid address";
+}
+
+int AddRunAddresses(CVireoDoc& doc, const RunOptions& options, const std::vector<RunList>& lists,
+                    std::ostream& err) {
+    int refused = 0;
+    auto add = [&](const std::string& text, const std::string& where) {
+        std::string why = WhyNoAddress(text);
+        if (why.empty() && doc.AddUrl(NormalizeUrl(text), false))
+            return;
+        std::string shown = text;
+        for (char& c : shown)
+            if (HasControlByte(std::string_view(&c, 1)))
+                c = '?';
+        err << "vireo: " << where << "skipped '" << shown
+            << "': " << (why.empty() ? "not a valid address" : why) << '\n';
+        ++refused;
+    };
+    if (options.urls.empty() && lists.empty())
+        doc.AddCommandLine({}); // the last list
+    // Words are split again at spaces, as the window's command line always was.
+    for (const std::string& word : options.urls) {
+        for (size_t pos = 0; pos < word.size();) {
+            size_t space = std::min(word.find(' ', pos), word.size());
+            if (space > pos)
+                add(TrimText(word.substr(pos, space - pos)), "");
+            pos = space + 1;
+        }
+    }
+    for (const RunList& list : lists) {
+        std::vector<std::string_view> lines = SplitListText(list.text);
+        for (size_t i = 0; i < lines.size(); ++i) {
+            std::string line = TrimText(lines[i]);
+            if (line.empty() || line.front() == '#')
+                continue;
+            add(line, list.name + ":" + std::to_string(i + 1) + ": ");
+        }
+        // The lines end at the first NUL; what follows it is told as one skip.
+        size_t nul = list.text.find('\0');
+        if (nul != std::string::npos &&
+            list.text.find_first_not_of(std::string_view("\0\r\n \t", 5), nul) !=
+                std::string::npos) {
+            err << "vireo: " << list.name << ": skipped what follows the NUL byte at offset " << nul
+                << '\n';
+            ++refused;
+        }
+    }
+    err.flush();
+    return refused;
 }
 
 } // namespace vireo

@@ -57,10 +57,16 @@ std::string BuildHttpRequest(const std::string& rawTarget, const std::string& ra
     return r + "\r\n";
 }
 
+std::string HostName(std::string_view host) {
+    if (host.find(':') != std::string_view::npos)
+        return "[" + std::string(host) + "]";
+    return std::string(host);
+}
+
 std::string HostHeader(std::string_view host, int port, std::string_view scheme) {
     std::string lower = AsciiLower(scheme);
     int standard = lower == "https" ? 443 : lower == "ftp" ? 21 : 80;
-    std::string value(host);
+    std::string value = HostName(host);
     if (port != standard)
         value += ":" + std::to_string(port);
     return value;

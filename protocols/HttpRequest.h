@@ -16,6 +16,9 @@ std::string BuildHttpRequest(const std::string& target, const std::string& host,
                              const std::string& authorization,
                              const std::string& ifRange = std::string());
 
+// The host as an address writes it: an IPv6 literal in brackets ("[::1]"), a name as it is.
+std::string HostName(std::string_view host);
+
 // The Host value for a server: "host", or "host:port" when port is not the scheme's
 // default (443 for https, 21 for ftp fetched through a proxy, 80 for the rest).
 std::string HostHeader(std::string_view host, int port, std::string_view scheme);

@@ -94,7 +94,7 @@ void HttpTransfer::CloseSockets() {
 
 int HttpTransfer::OnWritable(JobSocket* socket) {
     if (m_tunnel == Tunnel::Connecting) {
-        std::string target = m_host + ":" + std::to_string(m_port);
+        std::string target = HostName(m_host) + ":" + std::to_string(m_port);
         AddRecord("CONNECT " + target, 'O');
         socket->SendText("CONNECT " + target + " HTTP/1.1\r\nHost: " + target + "\r\n\r\n");
         m_tunnel = Tunnel::Awaiting;

@@ -5,7 +5,6 @@
 #include "app/gui/CVireoList.h"
 #include "app/gui/WindowUi.h"
 #include "app/headless/SignalWatcher.h"
-#include "common/ByteBuffer.h"
 #include "downloads/VireoDoc.h"
 #include "settings/SettingsStore.h"
 
@@ -13,6 +12,7 @@
 #include <QMessageBox>
 
 #include <cstdio>
+#include <iostream>
 
 namespace vireo {
 
@@ -25,7 +25,7 @@ int RunGui(const RunOptions& options, int argc, char** argv) {
     // Hidden in the tray, the window is not closed: only Exit ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    std::vector<ByteBuffer> lists;
+    std::vector<RunList> lists;
     std::string error;
     if (!ApplyRunOptions(options, lists, error)) {
         std::fprintf(stderr, "vireo: %s\n", error.c_str());
@@ -41,7 +41,7 @@ int RunGui(const RunOptions& options, int argc, char** argv) {
 
     doc.OnNewDocument();
     frame.OnDocumentStarted();
-    AddRunAddresses(doc, options, lists);
+    AddRunAddresses(doc, options, lists, std::cerr);
     frame.ShowAtStart();
     // Ctrl-C in the terminal or a TERM from the session ends the program the way Exit
     // does: the list and the placement are saved.

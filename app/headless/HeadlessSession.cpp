@@ -3,7 +3,6 @@
 #include "app/headless/ProgressReport.h"
 #include "app/headless/SignalWatcher.h"
 #include "app/headless/TerminalUi.h"
-#include "common/ByteBuffer.h"
 #include "downloads/VireoDoc.h"
 #include "settings/SettingsStore.h"
 
@@ -12,6 +11,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <iostream>
 #include <memory>
@@ -29,7 +29,7 @@ int HeadlessSession::UsageError(const std::string& reason) {
 }
 
 int HeadlessSession::Begin() {
-    std::vector<ByteBuffer> lists;
+    std::vector<RunList> lists;
     std::string error;
     if (!ApplyRunOptions(m_options, lists, error))
         return UsageError(error);
@@ -38,9 +38,12 @@ int HeadlessSession::Begin() {
     if (Settings().GetInt(keys::MaxDown) < 1)
         return UsageError("no download may run: \"maxdown\" is below 1 in the settings; "
                           "give --jobs N");
-    AddRunAddresses(m_doc, m_options, lists);
-    if (m_doc.ItemCount() == 0)
+    m_refused = AddRunAddresses(m_doc, m_options, lists, m_err);
+    if (m_doc.ItemCount() == 0) {
+        if (m_refused > 0)
+            return 1; // each refusal has been told
         return UsageError("no addresses to download");
+    }
     return kGoOn;
 }
 
@@ -50,7 +53,8 @@ bool HeadlessSession::Finished() const {
 
 int HeadlessSession::End() {
     m_doc.OnCloseDocument();
-    return m_report.Summary(m_doc, false);
+    int status = m_report.Summary(m_doc, false);
+    return m_refused > 0 ? std::max(status, 1) : status;
 }
 
 int HeadlessSession::Interrupt(int signo) {

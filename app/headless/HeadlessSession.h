@@ -24,12 +24,14 @@ public:
                     std::ostream& err);
 
     // Applies -d and -j for this run only, starts the document and adds the addresses of
-    // the command line and the list files (the last list when there are neither).
-    // kGoOn when the run has begun, else the exit status (the reason printed).
+    // the command line and the list files (the last list when there are neither); each
+    // address refused is told and makes the run end with 1. kGoOn when the run has begun,
+    // else the exit status (the reason printed).
     int Begin();
     // True when no entry runs or waits any more.
     bool Finished() const;
-    // Saves the last list and prints the summary; 0 when every entry is done, else 1.
+    // Saves the last list and prints the summary; 0 when every entry is done and no
+    // address was refused, else 1.
     int End();
     // Stops every transfer (partial files stay for a resume), saves the last list and
     // prints the summary; SignalExitStatus(signo), so kInterrupted for SIGINT.
@@ -42,6 +44,7 @@ private:
     const RunOptions& m_options;
     ProgressReport& m_report;
     std::ostream& m_err;
+    int m_refused = 0; // addresses of the command line and the lists that gave no entry
 };
 
 // The whole front end: parses nothing, builds the document with a terminal interface,

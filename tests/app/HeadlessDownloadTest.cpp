@@ -284,3 +284,67 @@ TEST_F(HeadlessDownload, AChangedSourceIsFetchedWholeNotSplicedOntoThePartialFil
     EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
     EXPECT_TRUE(Read("moving.bin") == after);
 }
+
+// Every address with a written scheme and a host reaches the server: a single-label name,
+// an IPv6 literal (connected without its brackets, named with them in Host). A word that
+// is no address is told and skipped; the others still run and the status tells of it.
+TEST_F(HeadlessDownload, NamesWithoutADotAndIPv6LiteralsDownloadAndABadWordIsSkipped) {
+    const QByteArray a = RandomBytes(200000, 21), b = RandomBytes(300000, 22);
+    server.Put("a.bin", a);
+    server.Put("b.bin", b);
+    const QString port = QString::number(server.HttpPort());
+    QProcess p;
+    Launch(p, {"http://localhost:" + port + "/a.bin", "nohost/x.bin",
+               "http://[::1]:" + port + "/b.bin"});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    QString err = p.readAllStandardError();
+    EXPECT_EQ(p.exitCode(), 1) << err.toStdString();
+    EXPECT_EQ(err, "vireo: skipped 'nohost/x.bin': no scheme, and the host has no dot: write "
+                   "it as http://nohost/x.bin\n");
+    EXPECT_TRUE(Read("a.bin") == a);
+    EXPECT_TRUE(Read("b.bin") == b);
+    QString log = server.AccessLog();
+    EXPECT_TRUE(log.contains("\"localhost:" + port + "\"")) << log.toStdString();
+    EXPECT_TRUE(log.contains("::1 \"GET /b.bin")) << log.toStdString();
+    EXPECT_TRUE(log.contains("\"[::1]:" + port + "\"")) << log.toStdString();
+}
+
+// List files, one of them standard input: every line that gives no entry is told with
+// its number and why; comments and blank lines are passed over without a word.
+TEST_F(HeadlessDownload, ListLinesThatAreSkippedAreToldByNumber) {
+    const QByteArray one = RandomBytes(100000, 31), two = RandomBytes(100000, 32),
+                     three = RandomBytes(100000, 33);
+    server.Put("one.bin", one);
+    server.Put("two.bin", two);
+    server.Put("three.bin", three);
+    const QString port = QString::number(server.HttpPort());
+    const QString list = WriteFileUnder(QString::fromStdString(temp.Dir()), "list.txt",
+                                        "# the first file\n"
+                                        "http://localhost:" +
+                                            port.toUtf8() +
+                                            "/one.bin\n"
+                                            "\n"
+                                            "bad line.x/a b\r\n"
+                                            "   \t\n"
+                                            "nas/file.bin\n"
+                                            "#http://h.x/not-this.bin\n"
+                                            "http://[::1]:" +
+                                            port.toUtf8() + "/two.bin");
+    ASSERT_FALSE(list.isEmpty());
+    QProcess p;
+    Launch(p, {"-i", list, "-i", "-"});
+    p.write("\n# from a pipe\nhttp://127.0.0.1:" + port.toUtf8() + "/three.bin\nftp://\n");
+    p.closeWriteChannel();
+    ASSERT_TRUE(p.waitForFinished(30000));
+    QString err = p.readAllStandardError();
+    EXPECT_EQ(p.exitCode(), 1) << err.toStdString();
+    EXPECT_EQ(err, "vireo: " + list + ":4: skipped 'bad line.x/a b': a space in the address\n" +
+                       "vireo: " + list +
+                       ":6: skipped 'nas/file.bin': no scheme, and the host has no dot: write it "
+                       "as http://nas/file.bin\n"
+                       "vireo: standard input:4: skipped 'ftp://': not a valid address\n")
+        << err.toStdString();
+    EXPECT_TRUE(Read("one.bin") == one);
+    EXPECT_TRUE(Read("two.bin") == two);
+    EXPECT_TRUE(Read("three.bin") == three);
+}

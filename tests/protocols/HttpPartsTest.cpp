@@ -95,6 +95,9 @@ TEST(HttpRequest, TheHostNamesThePortUnlessItIsTheSchemesOwn) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(HostHeader("h.x", c.port, c.scheme), c.host) << c.scheme << " " << c.port;
+    // An IPv6 literal is bracketed, so that its colons are not taken for the port's.
+    EXPECT_EQ(HostHeader("::1", 8080, "http"), "[::1]:8080");
+    EXPECT_EQ(HostHeader("2001:db8::1", 443, "https"), "[2001:db8::1]");
 }
 
 TEST(HeaderTable, FindsTheEndAndParsesLines) {
