@@ -2,10 +2,13 @@
 
 #include "common/AsciiCase.h"
 #include "common/ByteBuffer.h"
+#include "downloads/LinkFilter.h"
 #include "downloads/ListText.h"
 #include "downloads/VireoDoc.h"
 #include "engine/TextCoding.h"
 #include "engine/UrlParts.h"
+#include "protocols/HttpRequest.h"
+#include "settings/ProxyDetect.h"
 #include "settings/SettingsStore.h"
 
 #include <QDir>
@@ -16,12 +19,83 @@
 
 namespace vireo {
 
-bool ApplyRunOptions(const RunOptions& options, std::vector<RunList>& lists, std::string& error) {
+namespace {
+// The proxy rule of the run, when the options or the environment give one.
+void ApplyProxies(const RunOptions& options, bool terminal) {
+    ProxyEnvironment env = terminal ? ProxyEnvironment::Read() : ProxyEnvironment{};
+    if (options.noProxy) {
+        SetRunProxyRule([](std::string_view) { return DetectedProxy{}; });
+    } else if (!options.proxy.empty()) {
+        DetectedProxy proxy = ParseProxyText(options.proxy);
+        SetRunProxyRule([proxy, noProxy = env.noProxy](std::string_view url) {
+            UrlParts parts;
+            ParseUrl(url, parts, 0);
+            return NoProxyNames(noProxy, parts.host) ? DetectedProxy{} : proxy;
+        });
+    } else if (env.NamesProxy()) {
+        SetRunProxyRule([env](std::string_view url) { return env.For(url); });
+    } else {
+        SetRunProxyRule({}); // the stored settings
+    }
+}
+
+// "zip,iso" or "*.zip;*.iso" as the link filter's list.
+std::string FilterList(std::string list) {
+    for (char& c : list)
+        if (c == ',')
+            c = ';';
+    return list;
+}
+} // namespace
+
+bool ApplyRunOptions(const RunOptions& options, bool terminal, std::vector<RunList>& lists,
+                     std::string& error) {
     SettingsStore& settings = Settings();
-    if (!options.dir.empty()) {
-        QString dir = QDir(QString::fromStdString(options.dir)).absolutePath();
+    if (!options.caFile.empty()) {
+        if (!QFileInfo(QString::fromStdString(options.caFile)).isReadable()) {
+            error = "cannot read the certificate file '" + options.caFile + "'";
+            return false;
+        }
+        settings.OverrideString(
+            keys::CaFile,
+            QFileInfo(QString::fromStdString(options.caFile)).absoluteFilePath().toStdString());
+    }
+    if (!options.logDir.empty()) {
+        if (!QDir().mkpath(QString::fromStdString(options.logDir)) ||
+            !QFileInfo(QString::fromStdString(options.logDir)).isWritable()) {
+            error = "cannot use log directory '" + options.logDir + "'";
+            return false;
+        }
+        settings.OverrideInt(keys::Log, 1);
+    }
+    if (options.timeout > 0)
+        settings.OverrideInt(keys::Timeout, options.timeout);
+    if (options.tries > 0)
+        settings.OverrideInt(keys::MaxAttemp, options.tries);
+    if (options.ftpPassive)
+        settings.OverrideInt(keys::FtpPassive, 1);
+    if (!options.accept.empty()) {
+        settings.OverrideInt(keys::Filter, LinkFilter::RetrieveOnly);
+        settings.OverrideString(keys::PassOnly, FilterList(options.accept));
+    } else if (!options.reject.empty()) {
+        settings.OverrideInt(keys::Filter, LinkFilter::GetAllExcept);
+        settings.OverrideString(keys::Except, FilterList(options.reject));
+    } else if (!options.links.empty()) {
+        settings.OverrideInt(keys::Filter, LinkFilter::None);
+    }
+    SetRequestExtras(RequestExtras{options.userAgent, options.headers});
+    ApplyProxies(options, terminal);
+
+    std::string output = options.output;
+    if (size_t slash = output.rfind('/'); slash != std::string::npos)
+        output = output.substr(0, slash + 1); // the directory part of -o
+    else
+        output.clear();
+    const std::string& dirOption = output.empty() ? options.dir : output;
+    if (!dirOption.empty()) {
+        QString dir = QDir(QString::fromStdString(dirOption)).absolutePath();
         if (!QDir().mkpath(dir) || !QFileInfo(dir).isWritable()) {
-            error = "cannot use download directory '" + options.dir + "'";
+            error = "cannot use download directory '" + dirOption + "'";
             return false;
         }
         settings.OverrideString(keys::DownPath, dir.toStdString());
@@ -79,7 +153,7 @@ int AddRunAddresses(CVireoDoc& doc, const RunOptions& options, const std::vector
             << "': " << (why.empty() ? "not a valid address" : why) << '\n';
         ++refused;
     };
-    if (options.urls.empty() && lists.empty())
+    if (options.urls.empty() && lists.empty() && options.links.empty())
         doc.AddCommandLine({}); // the last list
     // Words are split again at spaces, as the window's command line always was.
     for (const std::string& word : options.urls) {

@@ -24,12 +24,31 @@ struct RunOptions {
     std::vector<std::string> inputs; // -i: list files whose addresses are added; "-" stdin
     bool quiet = false;              // -q: only errors and the summary
     std::vector<std::string> urls;   // addresses as given
+    // For this run only as well; the stored settings are never changed.
+    std::string output;       // -o: the file's name or path (one address, terminal runs only)
+    std::string proxy;        // --proxy: every address through this proxy
+    bool noProxy = false;     // --no-proxy: no proxy at all
+    std::string user;         // --user USER[:PASS]: the login a server asks for
+    bool askPassword = false; // --ask-password: read the password from the terminal
+    std::string caFile;       // --ca-certificate: extra trusted CAs (PEM)
+    bool ftpPassive = false;  // --ftp-passive
+    int timeout = 0;          // --timeout seconds; 0 = stored
+    int tries = 0;            // --tries; 0 = stored
+    std::vector<std::string> headers; // --header "Name: value", after the request's own
+    std::string userAgent;            // --user-agent
+    std::vector<std::string> links;   // --links: pages whose links are queued
+    std::string accept, reject;       // --accept / --reject: the link filter's extensions
+    std::string logDir;               // --log-dir: transfer logs kept there
 };
 
-// Applies -d and -j as this run's overrides of the settings and reads the list files
-// ("-" is standard input). Before the document starts. False with the reason (one line,
-// no "vireo: ") in error when one of them cannot be used.
-bool ApplyRunOptions(const RunOptions& options, std::vector<RunList>& lists, std::string& error);
+// Applies the options as this run's overrides of the settings (directory, parallel
+// downloads, time-out, attempts, passive FTP, CA file, link filter, transfer logs), the
+// proxy rule and the request's extra lines, and reads the list files ("-" is standard
+// input). A terminal run also takes its proxies from the environment (http_proxy and
+// the rest) unless --proxy or --no-proxy is given. Before the document starts. False with
+// the reason (one line, no "vireo: ") in error when one of them cannot be used.
+bool ApplyRunOptions(const RunOptions& options, bool terminal, std::vector<RunList>& lists,
+                     std::string& error);
 
 // Adds the addresses of the command line and of the lists to a started document; with
 // neither, the last list is restored. A list file counts as addresses given: the last

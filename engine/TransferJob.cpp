@@ -4,6 +4,7 @@
 #include "engine/ItemFlags.h"
 #include "engine/JobSocket.h"
 #include "engine/SocketWindow.h"
+#include "settings/ProxyDetect.h"
 #include "settings/SettingsStore.h"
 
 #include <arpa/inet.h>
@@ -129,7 +130,7 @@ int TransferJob::Start() {
     SocketWindow::Instance().Register(this);
 
     m_address.clear();
-    std::string name = UsesProxy() ? Settings().GetString(keys::ProxyServer) : m_host;
+    std::string name = UsesProxy() ? ProxyFor(m_item->Url()).host : m_host;
     if (IsDottedAddress(name)) {
         m_address = name;
         Notify(NotifyAddressKnown);
@@ -141,7 +142,7 @@ int TransferJob::Start() {
 
 int TransferJob::StartLookup() {
     CancelLookup();
-    std::string name = UsesProxy() ? Settings().GetString(keys::ProxyServer) : m_host;
+    std::string name = UsesProxy() ? ProxyFor(m_item->Url()).host : m_host;
     AddRecord("finding host " + name, '!');
     m_lookupId = SocketWindow::Instance().LookupHost(QString::fromStdString(name), m_slot);
     if (m_lookupId < 0)
@@ -262,7 +263,7 @@ void TransferJob::CancelLookup() {
 }
 
 bool TransferJob::UsesProxy() const {
-    return !HasFlag(JF_NO_PROXY) && Settings().GetInt(keys::Proxy) != 0;
+    return !HasFlag(JF_NO_PROXY) && ProxyFor(m_item->Url()).found;
 }
 
 } // namespace vireo

@@ -6,6 +6,7 @@
 #include "engine/TextCoding.h"
 #include "engine/UrlParts.h"
 #include "protocols/HttpRequest.h"
+#include "settings/ProxyDetect.h"
 #include "settings/SettingsStore.h"
 
 #include <algorithm>
@@ -69,8 +70,9 @@ int HttpTransfer::Connect() {
     m_socket.reset(new JobSocket(this));
     QString address = QString::fromStdString(m_address);
     if (UsesProxy()) {
-        std::string server = Settings().GetString(keys::ProxyServer);
-        int port = Settings().GetInt(keys::ProxyPort);
+        DetectedProxy proxy = ProxyFor(m_item->Url());
+        const std::string& server = proxy.host;
+        int port = proxy.port;
         AddRecord("Connecting via proxy host: " + server + ", port: " + std::to_string(port), '!');
         if (m_tls) {
             // An encrypted transfer goes through a tunnel; inside it the request names

@@ -27,7 +27,7 @@ int RunGui(const RunOptions& options, int argc, char** argv) {
 
     std::vector<RunList> lists;
     std::string error;
-    if (!ApplyRunOptions(options, lists, error)) {
+    if (!ApplyRunOptions(options, false, lists, error)) {
         std::fprintf(stderr, "vireo: %s\n", error.c_str());
         return 2;
     }

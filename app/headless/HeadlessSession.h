@@ -11,6 +11,7 @@ namespace vireo {
 
 class CVireoDoc;
 class ProgressReport;
+class TerminalUi;
 
 class HeadlessSession {
 public:
@@ -20,8 +21,9 @@ public:
     static constexpr int kInterrupted = 130;
     static constexpr int SignalExitStatus(int signo) { return 128 + signo; }
 
+    // ui, when given, answers for --user and --links.
     HeadlessSession(CVireoDoc& doc, const RunOptions& options, ProgressReport& report,
-                    std::ostream& err);
+                    std::ostream& err, TerminalUi* ui = nullptr);
 
     // Applies -d and -j for this run only, starts the document and adds the addresses of
     // the command line and the list files (the last list when there are neither); each
@@ -39,11 +41,16 @@ public:
 
 private:
     int UsageError(const std::string& reason);
+    // Copies each entry's transfer log to --log-dir as "<file name>.log".
+    void KeepLogs();
+    // The password typed on the terminal, not echoed.
+    static bool ReadPassword(const std::string& user, std::string& password);
 
     CVireoDoc& m_doc;
     const RunOptions& m_options;
     ProgressReport& m_report;
     std::ostream& m_err;
+    TerminalUi* m_ui;
     int m_refused = 0; // addresses of the command line and the lists that gave no entry
 };
 
