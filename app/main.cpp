@@ -1,6 +1,6 @@
 // Vireo's entry point.
+#include "app/CommandLine.h"
 #include "app/gui/GuiApp.h"
-#include "app/headless/HeadlessOptions.h"
 #include "app/headless/HeadlessSession.h"
 
 #include <cstdio>
@@ -16,7 +16,7 @@ bool DisplayAvailable() {
     return (x11 && *x11) || (wayland && *wayland);
 }
 
-bool UseTerminal(const vireo::HeadlessOptions& options) {
+bool UseTerminal(const vireo::RunOptions& options) {
     return options.headless || !DisplayAvailable();
 }
 } // namespace

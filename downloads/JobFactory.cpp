@@ -4,7 +4,7 @@
 #include "protocols/FtpTransfer.h"
 #include "protocols/HttpTransfer.h"
 #include "protocols/PnmTransfer.h"
-#include "settings/SettingsStore.h"
+#include "settings/ProxyDetect.h"
 
 namespace vireo {
 
@@ -13,7 +13,7 @@ std::unique_ptr<TransferJob> CreateTransferJob(JobHost* item, const std::string&
     size_t colon = url.find(':');
     std::string scheme =
         colon == std::string::npos ? std::string() : AsciiLower(url.substr(0, colon));
-    bool proxy = Settings().GetInt(keys::Proxy) != 0;
+    bool proxy = ProxyFor(url).found;
     if (scheme == "ftp" && !proxy)
         return std::make_unique<FtpTransfer>(item, parts.host, parts.path, parts.port);
     if (scheme == "pnm" || scheme == "rtsp")

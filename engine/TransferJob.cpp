@@ -3,6 +3,7 @@
 #include "engine/ErrorText.h"
 #include "engine/ItemFlags.h"
 #include "engine/SocketWindow.h"
+#include "settings/ProxyDetect.h"
 #include "settings/SettingsStore.h"
 
 #include <arpa/inet.h>
@@ -234,7 +235,7 @@ int TransferJob::Start() {
     SocketWindow::Instance().Register(this);
 
     m_address.clear();
-    std::string name = UsesProxy() ? Settings().GetString(keys::ProxyServer) : m_host;
+    std::string name = UsesProxy() ? ProxyFor(m_item->Url()).host : m_host;
     if (IsDottedAddress(name)) {
         m_address = name;
         Notify(NotifyAddressKnown);
@@ -248,7 +249,7 @@ int TransferJob::Start() {
 
 int TransferJob::StartLookup() {
     CancelLookup();
-    std::string name = UsesProxy() ? Settings().GetString(keys::ProxyServer) : m_host;
+    std::string name = UsesProxy() ? ProxyFor(m_item->Url()).host : m_host;
     AddRecord("finding host " + name, '!');
     m_lookupId = m_connector->LookupHost(QString::fromStdString(name), m_slot);
     if (m_lookupId < 0)
@@ -371,7 +372,7 @@ void TransferJob::CancelLookup() {
 }
 
 bool TransferJob::UsesProxy() const {
-    return !HasFlag(JF_NO_PROXY) && Settings().GetInt(keys::Proxy) != 0;
+    return !HasFlag(JF_NO_PROXY) && ProxyFor(m_item->Url()).found;
 }
 
 } // namespace vireo

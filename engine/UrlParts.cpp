@@ -67,11 +67,15 @@ void ParseUrl(std::string_view url, UrlParts& parts, int pnmPort) {
         hostPart.remove_prefix(at + 1);
     }
 
-    if (size_t portColon = hostPart.find(':'); portColon != npos) {
+    // An IPv6 literal is bracketed ("[::1]:8080"); the host is the address inside.
+    size_t close = !hostPart.empty() && hostPart.front() == '[' ? hostPart.find(']') : npos;
+    size_t portColon = hostPart.find(':', close == npos ? 0 : close);
+    std::string_view host =
+        close == npos ? hostPart.substr(0, portColon) : hostPart.substr(1, close - 1);
+    parts.host = std::string(host);
+    if (portColon != npos) {
         parts.port = LeadingDecimal(hostPart.substr(portColon + 1));
-        parts.host = std::string(hostPart.substr(0, portColon));
     } else {
-        parts.host = std::string(hostPart);
         parts.scheme = AsciiLower(parts.scheme);
         parts.port = DefaultPort(parts.scheme, pnmPort);
     }
@@ -88,9 +92,11 @@ void ParseUrl(std::string_view url, UrlParts& parts) {
 std::string NormalizeUrl(std::string_view url) {
     std::string text(url);
     size_t colon = text.find(':');
-    if (colon == npos) {
-        text = "http://" + text;
-    } else if (colon + 1 >= text.size() || text[colon + 1] != '/') {
+    if (colon == npos || colon + 1 >= text.size() || text[colon + 1] != '/') {
+        // Without a scheme only a host with a dot makes an address: a word alone ("nas",
+        // "localhost:8080") stays as it is, which IsValidUrl refuses.
+        if (!text.empty() && text.substr(0, text.find('/')).find('.') == npos)
+            return text;
         text = "http://" + text;
     }
     if (text.back() != '/') {
@@ -112,25 +118,54 @@ bool HasControlByte(std::string_view text) {
     return false;
 }
 
+namespace {
+// The authority of "scheme://authority/...": user information, then a host, then an
+// optional port. The host is a name or an IPv6 literal in brackets.
+bool NamesHost(std::string_view authority) {
+    if (size_t at = authority.rfind('@'); at != npos)
+        authority.remove_prefix(at + 1);
+    std::string_view host = authority;
+    std::string_view port;
+    if (!authority.empty() && authority.front() == '[') {
+        size_t close = authority.find(']');
+        if (close == npos || close < 3)
+            return false;
+        host = authority.substr(1, close - 1);
+        if (host.find(':') == npos || host.find_first_not_of("0123456789abcdefABCDEF:.") != npos)
+            return false;
+        std::string_view after = authority.substr(close + 1);
+        if (!after.empty() && after.front() != ':')
+            return false;
+        port = after;
+    } else {
+        size_t colon = authority.find(':');
+        host = authority.substr(0, colon);
+        port = colon == npos ? std::string_view() : authority.substr(colon);
+        if (host.empty() || host.find_first_of("[]") != npos)
+            return false;
+    }
+    return port.empty() || port.size() == 1 || port.find_first_not_of("0123456789", 1) == npos;
+}
+} // namespace
+
 bool IsValidUrl(std::string_view url) {
     // A line break or tab would end a request line or a command early and start a
     // header or a command of the address's own.
     if (HasControlByte(url))
         return false;
     size_t colon = url.find(':');
-    if (colon == npos || url.size() < colon + 3)
+    if (colon == npos || url.size() < colon + 3 || url[colon + 1] != '/')
         return false;
-    if (url[colon + 1] != '/' && url[colon + 2] != '/')
-        return false;
-    bool dot = false;
-    for (size_t i = colon + 3; i < url.size() && url[i] != '/'; ++i) {
-        if (url[i] == '.') {
-            dot = true;
-            break;
-        }
+    size_t start = colon + 3;
+    std::string_view authority = url.substr(start, url.find('/', start) - start);
+    if (url[colon + 2] == '/') {
+        // "scheme://host": the scheme was written, so any host will do ("localhost",
+        // "nas", "[::1]:8080").
+        if (!NamesHost(authority))
+            return false;
+    } else if (authority.find('.') == npos) {
+        return false; // "scheme:/..." needs a dot in what stands for the host
     }
-    if (!dot)
-        return false;
     // Streaming addresses may name files with spaces.
     if (!StartsWithNoCase(url, "pnm") && url.find(' ') != npos)
         return false;

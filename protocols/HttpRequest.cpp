@@ -30,7 +30,37 @@ std::string WireSafe(std::string_view text) {
     }
     return out;
 }
+RequestExtras& Extras() {
+    static RequestExtras extras;
+    return extras;
+}
+
+bool HasControl(std::string_view text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            return true;
+    return false;
+}
+
+// The fixed lines with the run's agent in place of theirs, then the run's own lines.
+std::string WithExtras(std::string lines) {
+    const RequestExtras& extras = Extras();
+    if (!extras.userAgent.empty() && !HasControl(extras.userAgent)) {
+        size_t agent = lines.find("User-Agent: ");
+        size_t end = lines.find("\r\n", agent);
+        if (agent != std::string::npos && end != std::string::npos)
+            lines.replace(agent, end - agent, "User-Agent: " + extras.userAgent);
+    }
+    for (const std::string& line : extras.lines)
+        if (!HasControl(line))
+            lines += line + "\r\n";
+    return lines;
+}
 } // namespace
+
+void SetRequestExtras(RequestExtras extras) {
+    Extras() = std::move(extras);
+}
 
 std::string BuildHttpRequest(const std::string& rawTarget, const std::string& rawHost,
                              int64_t start, const std::string& authorization,
@@ -54,13 +84,19 @@ std::string BuildHttpRequest(const std::string& rawTarget, const std::string& ra
         if (!ifRange.empty())
             r += "If-Range: " + ifRange + "\r\n";
     }
-    return r + "\r\n";
+    return WithExtras(std::move(r)) + "\r\n";
+}
+
+std::string HostName(std::string_view host) {
+    if (host.find(':') != std::string_view::npos)
+        return "[" + std::string(host) + "]";
+    return std::string(host);
 }
 
 std::string HostHeader(std::string_view host, int port, std::string_view scheme) {
     std::string lower = AsciiLower(scheme);
     int standard = lower == "https" ? 443 : lower == "ftp" ? 21 : 80;
-    std::string value(host);
+    std::string value = HostName(host);
     if (port != standard)
         value += ":" + std::to_string(port);
     return value;

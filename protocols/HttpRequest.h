@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vireo {
 
@@ -15,6 +16,18 @@ namespace vireo {
 std::string BuildHttpRequest(const std::string& target, const std::string& host, int64_t start,
                              const std::string& authorization,
                              const std::string& ifRange = std::string());
+
+// The host as an address writes it: an IPv6 literal in brackets ("[::1]"), a name as it is.
+std::string HostName(std::string_view host);
+
+// What one run adds to every request (the terminal's --user-agent and --header): the
+// agent replaces the User-Agent line, the lines ("Name: value") follow the others. Lines
+// with a control byte are never sent. Empty by default.
+struct RequestExtras {
+    std::string userAgent;
+    std::vector<std::string> lines;
+};
+void SetRequestExtras(RequestExtras extras);
 
 // The Host value for a server: "host", or "host:port" when port is not the scheme's
 // default (443 for https, 21 for ftp fetched through a proxy, 80 for the rest).

@@ -8,6 +8,7 @@
 #include "protocols/HttpMetafile.h"
 #include "protocols/HttpRequest.h"
 #include "protocols/HttpVerdict.h"
+#include "settings/ProxyDetect.h"
 #include "settings/SettingsStore.h"
 
 #include <algorithm>
@@ -64,8 +65,9 @@ Step HttpTransfer::Connect() {
     m_socket = Connections().Open(this);
     QString address = QString::fromStdString(m_address);
     if (UsesProxy()) {
-        std::string server = Settings().GetString(keys::ProxyServer);
-        int port = Settings().GetInt(keys::ProxyPort);
+        DetectedProxy proxy = ProxyFor(m_item->Url());
+        const std::string& server = proxy.host;
+        int port = proxy.port;
         AddRecord("Connecting via proxy host: " + server + ", port: " + std::to_string(port), '!');
         if (m_tls) {
             // An encrypted transfer goes through a tunnel; inside it the request names
@@ -89,7 +91,7 @@ void HttpTransfer::CloseSockets() {
 
 Step HttpTransfer::OnWritable(Connection* socket) {
     if (m_tunnel == Tunnel::Connecting) {
-        std::string target = m_host + ":" + std::to_string(m_port);
+        std::string target = HostName(m_host) + ":" + std::to_string(m_port);
         AddRecord("CONNECT " + target, 'O');
         socket->SendText("CONNECT " + target + " HTTP/1.1\r\nHost: " + target + "\r\n\r\n");
         m_tunnel = Tunnel::Awaiting;

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Vireo needs to build, test and run.
-# Usage: scripts/deps.sh [build|test|fuzz]
+# Usage: scripts/deps.sh [build|test|fuzz|package]
 set -euo pipefail
 
 # A font of its own, so the window's texts (and the tests that read their pixels) do not
@@ -16,12 +16,17 @@ test_pkgs=(nginx lighttpd apache2 tinyproxy vsftpd ffmpeg openssl xvfb xauth cur
 test_services=(nginx lighttpd apache2 tinyproxy vsftpd)
 # The fuzz build (scripts/fuzz.sh): clang and its libFuzzer and sanitizer runtimes.
 fuzz_pkgs=(clang-14 libclang-rt-14-dev)
+# The Debian package (scripts/package-deb.sh): the library dependency lookup and the
+# checks of the desktop entry and the AppStream metainfo.
+package_pkgs=(dpkg-dev desktop-file-utils appstream)
 
 want=("${build_pkgs[@]}")
 if [[ "${1:-build}" == test ]]; then
     want+=("${test_pkgs[@]}")
 elif [[ "${1:-build}" == fuzz ]]; then
     want+=("${fuzz_pkgs[@]}")
+elif [[ "${1:-build}" == package ]]; then
+    want+=("${package_pkgs[@]}")
 fi
 
 missing=()

@@ -5,48 +5,18 @@
 #include "app/gui/CVireoList.h"
 #include "app/gui/WindowUi.h"
 #include "app/headless/SignalWatcher.h"
-#include "common/ByteBuffer.h"
 #include "downloads/VireoDoc.h"
 #include "settings/SettingsStore.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QMessageBox>
 
 #include <cstdio>
+#include <iostream>
 
 namespace vireo {
 
-namespace {
-// The run's own download directory and parallel downloads, as in the terminal front end:
-// they hold for this run and are never stored. False (with the reason told) when they
-// cannot be used.
-bool ApplyRunOptions(const HeadlessOptions& options, std::vector<ByteBuffer>& lists) {
-    SettingsStore& settings = Settings();
-    if (!options.dir.empty()) {
-        QString dir = QDir(QString::fromStdString(options.dir)).absolutePath();
-        if (!QDir().mkpath(dir) || !QFileInfo(dir).isWritable()) {
-            std::fprintf(stderr, "vireo: cannot use download directory '%s'\n",
-                         options.dir.c_str());
-            return false;
-        }
-        settings.OverrideString(keys::DownPath, dir.toStdString());
-    }
-    if (options.jobs > 0)
-        settings.OverrideInt(keys::MaxDown, options.jobs);
-    lists.resize(options.inputs.size());
-    for (size_t i = 0; i < lists.size(); ++i) {
-        if (!lists[i].LoadFile(options.inputs[i])) {
-            std::fprintf(stderr, "vireo: cannot read list file '%s'\n", options.inputs[i].c_str());
-            return false;
-        }
-    }
-    return true;
-}
-} // namespace
-
-int RunGui(const HeadlessOptions& options, int argc, char** argv) {
+int RunGui(const RunOptions& options, int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Vireo");
     QApplication::setOrganizationName("Tarnwell");
@@ -55,9 +25,12 @@ int RunGui(const HeadlessOptions& options, int argc, char** argv) {
     // Hidden in the tray, the window is not closed: only Exit ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    std::vector<ByteBuffer> lists;
-    if (!ApplyRunOptions(options, lists))
+    std::vector<RunList> lists;
+    std::string error;
+    if (!ApplyRunOptions(options, false, lists, error)) {
+        std::fprintf(stderr, "vireo: %s\n", error.c_str());
         return 2;
+    }
 
     CVireoDoc doc;
     CMainFrame frame(doc);
@@ -68,11 +41,7 @@ int RunGui(const HeadlessOptions& options, int argc, char** argv) {
 
     doc.OnNewDocument();
     frame.OnDocumentStarted();
-    // A list file counts as addresses given: the last list stays where it is then.
-    if (!options.urls.empty() || lists.empty())
-        doc.AddCommandLine(options.urls);
-    for (const ByteBuffer& list : lists)
-        doc.AddUrlsFromText(list.View());
+    AddRunAddresses(doc, options, lists, std::cerr);
     frame.ShowAtStart();
     // Ctrl-C in the terminal or a TERM from the session ends the program the way Exit
     // does: the list and the placement are saved.

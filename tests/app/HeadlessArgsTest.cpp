@@ -1,4 +1,4 @@
-#include "app/headless/HeadlessOptions.h"
+#include "app/CommandLine.h"
 
 #include <gtest/gtest.h>
 
@@ -21,6 +21,27 @@ TEST(HeadlessArgs, AcceptsEveryFormOfTheOptions) {
     EXPECT_TRUE(p.options.quiet);
     EXPECT_EQ(p.options.urls, (std::vector<std::string>{"h.x/f.zip", "-odd.x/name"}));
 
+    p = Parse({"-o", "out/f.bin", "--proxy=http://p.lan:3128", "--user", "u:p", "--timeout", "5",
+               "--tries=3", "--header", "X-A: 1", "--header=X-B: 2", "--user-agent", "probe/1",
+               "--ftp-passive", "--ca-certificate", "ca.pem", "--log-dir", "logs", "http://h.x/a"});
+    ASSERT_EQ(p.action, ParsedArgs::Run) << p.error;
+    EXPECT_EQ(p.options.output, "out/f.bin");
+    EXPECT_EQ(p.options.proxy, "http://p.lan:3128");
+    EXPECT_EQ(p.options.user, "u:p");
+    EXPECT_EQ(p.options.timeout, 5);
+    EXPECT_EQ(p.options.tries, 3);
+    EXPECT_EQ(p.options.headers, (std::vector<std::string>{"X-A: 1", "X-B: 2"}));
+    EXPECT_EQ(p.options.userAgent, "probe/1");
+    EXPECT_TRUE(p.options.ftpPassive);
+    EXPECT_EQ(p.options.caFile, "ca.pem");
+    EXPECT_EQ(p.options.logDir, "logs");
+    p = Parse({"--links", "http://h.x/", "--reject", "*.iso;txt", "--no-proxy", "--ask-password",
+               "--user", "u"});
+    ASSERT_EQ(p.action, ParsedArgs::Run) << p.error;
+    EXPECT_EQ(p.options.links, std::vector<std::string>{"http://h.x/"});
+    EXPECT_EQ(p.options.reject, "*.iso;txt");
+    EXPECT_TRUE(p.options.noProxy && p.options.askPassword);
+
     p = Parse({"--dir=/x", "--jobs", "32", "--quiet", "-ddir2", "--jobs=1"});
     ASSERT_EQ(p.action, ParsedArgs::Run) << p.error;
     EXPECT_EQ(p.options.dir, "dir2"); // the last one counts
@@ -29,6 +50,10 @@ TEST(HeadlessArgs, AcceptsEveryFormOfTheOptions) {
 
     EXPECT_EQ(Parse({"http://h.x/a", "--help", "-bogus"}).action, ParsedArgs::Help);
     EXPECT_EQ(Parse({"-h"}).action, ParsedArgs::Help);
+    // Addresses are judged when the run adds them, so one bad word spoils nothing here.
+    p = Parse({"http://h.x/a.zip", "nohost", "-"});
+    ASSERT_EQ(p.action, ParsedArgs::Run) << p.error;
+    EXPECT_EQ(p.options.urls, (std::vector<std::string>{"http://h.x/a.zip", "nohost", "-"}));
     EXPECT_EQ(Parse({"--version"}).action, ParsedArgs::Version);
 }
 
@@ -46,8 +71,23 @@ TEST(HeadlessArgs, RejectsBadUsageWithOneLine) {
         {{"-j33"}, "--jobs takes a number from 1 to 32, not '33'"},
         {{"--jobs=4x"}, "--jobs takes a number from 1 to 32, not '4x'"},
         {{"--jobs", "-1"}, "--jobs takes a number from 1 to 32, not '-1'"},
-        {{"http://h.x/a.zip", "nohost"}, "not a valid address: 'nohost'"},
-        {{"-"}, "not a valid address: '-'"},
+        {{"--timeout", "0"}, "--timeout takes seconds from 1 to 86400, not '0'"},
+        {{"--tries=x"}, "--tries takes a number from 1 to 1000, not 'x'"},
+        {{"--header", "NoColon"}, "--header takes 'Name: value', not 'NoColon'"},
+        {{"--header", "Bad Name: v"}, "--header takes 'Name: value', not 'Bad Name: v'"},
+        {{"--header", "X: a\r\nY: b"}, "--header takes one line of text"},
+        {{"--proxy", "h.x:99999"}, "--proxy takes host:port or http://host:port, not 'h.x:99999'"},
+        {{"--proxy", "h.x:1", "--no-proxy"}, "--proxy and --no-proxy exclude each other"},
+        {{"--links", "http://h.x/", "--accept", "zip", "--reject", "iso"},
+         "--accept and --reject exclude each other"},
+        {{"--accept", "zip", "http://h.x/"},
+         "--accept and --reject filter the links of --links pages"},
+        {{"--ask-password", "--user", "u:p", "http://h.x/"},
+         "--ask-password needs --user USER without a password"},
+        {{"-o", "f", "http://h.x/a", "http://h.x/b"},
+         "--output names the file of exactly one address"},
+        {{"-o", "f", "-i", "l.txt", "http://h.x/a"},
+         "--output names the file of exactly one address"},
     };
     for (const Case& c : cases) {
         ParsedArgs p = Parse(c.args);

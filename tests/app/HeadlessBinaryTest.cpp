@@ -41,7 +41,7 @@ Result RunVireo(const TempSettings& temp, const QStringList& args) {
 TEST(HeadlessBinary, BadUsageExitsTwoWithOneLine) {
     TempSettings temp;
     for (QStringList args : {QStringList{"--headless", "--frobnicate"}, QStringList{"-j", "99"},
-                             QStringList{"--dir"}, QStringList{"not-an-address"}}) {
+                             QStringList{"--dir"}}) {
         Result r = RunVireo(temp, args);
         EXPECT_EQ(r.status, 2) << args.join(' ').toStdString();
         EXPECT_EQ(r.out, "");
@@ -53,6 +53,13 @@ TEST(HeadlessBinary, BadUsageExitsTwoWithOneLine) {
     Result r = RunVireo(temp, {"--headless"});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err, "vireo: no addresses to download\n");
+    // A word that is no address is told and skipped; with nothing left the run failed.
+    r = RunVireo(temp, {"--headless", "not-an-address", "-"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "vireo: skipped 'not-an-address': no scheme, and the host has no dot: "
+                     "write it as http://not-an-address\n"
+                     "vireo: skipped '-': no scheme, and the host has no dot: write it as "
+                     "http://-\n");
 }
 
 TEST(HeadlessBinary, HelpAndVersion) {

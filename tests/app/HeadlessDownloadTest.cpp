@@ -3,6 +3,7 @@
 // and where its transfer logs go.
 #include "TempSettings.h"
 #include "peers/NginxPeer.h"
+#include "peers/ProxyPeer.h"
 #include "peers/TestFiles.h"
 #include "peers/WaitUntil.h"
 #include "settings/Startup.h"
@@ -11,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSettings>
 #include <QTcpServer>
 #include <gtest/gtest.h>
 
@@ -38,6 +40,13 @@ protected:
         env.insert("VIREO_HOME", QString::fromStdString(temp.Path("/home")));
         env.remove("DISPLAY");
         env.remove("WAYLAND_DISPLAY");
+        for (const char* name :
+             {"http_proxy", "https_proxy", "ftp_proxy", "all_proxy", "no_proxy"}) {
+            env.remove(name);
+            env.remove(QString(name).toUpper());
+        }
+        for (const auto& [name, value] : extraEnv)
+            env.insert(name, value);
         return env;
     }
     void Launch(QProcess& p, const QStringList& args) {
@@ -60,9 +69,25 @@ protected:
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
+    // Runs the program to its end; its status, standard output and standard error.
+    struct Run {
+        int status = -1;
+        QString out, err;
+    };
+    Run RunToEnd(const QStringList& args, int ms = 30000) {
+        QProcess p;
+        Launch(p, args);
+        if (!p.waitForFinished(ms))
+            p.kill();
+        p.waitForFinished();
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2,
+                p.readAllStandardOutput(), p.readAllStandardError()};
+    }
+
     TempSettings temp;
     NginxPeer server;
     QString out;
+    std::map<QString, QString> extraEnv; // set for the program's runs
 };
 } // namespace
 
@@ -283,4 +308,155 @@ TEST_F(HeadlessDownload, AChangedSourceIsFetchedWholeNotSplicedOntoThePartialFil
     ASSERT_TRUE(second.waitForFinished(30000));
     EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
     EXPECT_TRUE(Read("moving.bin") == after);
+}
+
+// Every address with a written scheme and a host reaches the server: a single-label name,
+// an IPv6 literal (connected without its brackets, named with them in Host). A word that
+// is no address is told and skipped; the others still run and the status tells of it.
+TEST_F(HeadlessDownload, NamesWithoutADotAndIPv6LiteralsDownloadAndABadWordIsSkipped) {
+    const QByteArray a = RandomBytes(200000, 21), b = RandomBytes(300000, 22);
+    server.Put("a.bin", a);
+    server.Put("b.bin", b);
+    const QString port = QString::number(server.HttpPort());
+    QProcess p;
+    Launch(p, {"http://localhost:" + port + "/a.bin", "nohost/x.bin",
+               "http://[::1]:" + port + "/b.bin"});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    QString err = p.readAllStandardError();
+    EXPECT_EQ(p.exitCode(), 1) << err.toStdString();
+    EXPECT_EQ(err, "vireo: skipped 'nohost/x.bin': no scheme, and the host has no dot: write "
+                   "it as http://nohost/x.bin\n");
+    EXPECT_TRUE(Read("a.bin") == a);
+    EXPECT_TRUE(Read("b.bin") == b);
+    QString log = server.AccessLog();
+    EXPECT_TRUE(log.contains("\"localhost:" + port + "\"")) << log.toStdString();
+    EXPECT_TRUE(log.contains("::1 \"GET /b.bin")) << log.toStdString();
+    EXPECT_TRUE(log.contains("\"[::1]:" + port + "\"")) << log.toStdString();
+}
+
+// List files, one of them standard input: every line that gives no entry is told with
+// its number and why; comments and blank lines are passed over without a word.
+TEST_F(HeadlessDownload, ListLinesThatAreSkippedAreToldByNumber) {
+    const QByteArray one = RandomBytes(100000, 31), two = RandomBytes(100000, 32),
+                     three = RandomBytes(100000, 33);
+    server.Put("one.bin", one);
+    server.Put("two.bin", two);
+    server.Put("three.bin", three);
+    const QString port = QString::number(server.HttpPort());
+    const QString list = WriteFileUnder(QString::fromStdString(temp.Dir()), "list.txt",
+                                        "# the first file\n"
+                                        "http://localhost:" +
+                                            port.toUtf8() +
+                                            "/one.bin\n"
+                                            "\n"
+                                            "bad line.x/a b\r\n"
+                                            "   \t\n"
+                                            "nas/file.bin\n"
+                                            "#http://h.x/not-this.bin\n"
+                                            "http://[::1]:" +
+                                            port.toUtf8() + "/two.bin");
+    ASSERT_FALSE(list.isEmpty());
+    QProcess p;
+    Launch(p, {"-i", list, "-i", "-"});
+    p.write("\n# from a pipe\nhttp://127.0.0.1:" + port.toUtf8() + "/three.bin\nftp://\n");
+    p.closeWriteChannel();
+    ASSERT_TRUE(p.waitForFinished(30000));
+    QString err = p.readAllStandardError();
+    EXPECT_EQ(p.exitCode(), 1) << err.toStdString();
+    EXPECT_EQ(err, "vireo: " + list + ":4: skipped 'bad line.x/a b': a space in the address\n" +
+                       "vireo: " + list +
+                       ":6: skipped 'nas/file.bin': no scheme, and the host has no dot: write it "
+                       "as http://nas/file.bin\n"
+                       "vireo: standard input:4: skipped 'ftp://': not a valid address\n")
+        << err.toStdString();
+    EXPECT_TRUE(Read("one.bin") == one);
+    EXPECT_TRUE(Read("two.bin") == two);
+    EXPECT_TRUE(Read("three.bin") == three);
+}
+
+// The proxy variables of the environment, as curl and wget honour them: the request goes
+// through the proxy (its log shows it), no_proxy naming the host goes direct, and
+// --no-proxy and --proxy overrule the environment. The stored settings stay as they were.
+TEST_F(HeadlessDownload, EnvironmentProxiesAreHonouredAndOverruledByTheOptions) {
+    ProxyPeer proxy;
+    ASSERT_TRUE(proxy.Start());
+    const QByteArray data = RandomBytes(150000, 41);
+    server.Put("p.bin", data);
+    const QString url = server.HttpUrl("/p.bin");
+    const QString viaProxy = "GET " + url + " HTTP/1.1";
+    struct Case {
+        std::map<QString, QString> env;
+        QStringList options;
+        bool throughProxy;
+    } cases[] = {
+        {{{"http_proxy", "http://" + proxy.HostPort() + "/"}}, {}, true},
+        {{{"HTTP_PROXY", proxy.HostPort()}}, {}, true},
+        {{{"all_proxy", proxy.HostPort()}}, {}, true},
+        {{{"https_proxy", proxy.HostPort()}, {"ftp_proxy", proxy.HostPort()}}, {}, false},
+        {{{"http_proxy", proxy.HostPort()}, {"no_proxy", "example.org, 127.0.0.1"}}, {}, false},
+        {{{"http_proxy", proxy.HostPort()}, {"NO_PROXY", "*"}}, {}, false},
+        {{{"http_proxy", proxy.HostPort()}}, {"--no-proxy"}, false},
+        {{{"http_proxy", "127.0.0.1:9"}}, {"--proxy", "http://" + proxy.HostPort()}, true},
+        {{}, {"--proxy", proxy.HostPort()}, true},
+    };
+    for (const Case& c : cases) {
+        QFile::remove(out + "/p.bin");
+        extraEnv = c.env;
+        int before = int(proxy.Requests().size());
+        Run r = RunToEnd(c.options + QStringList{url});
+        std::string label = c.options.join(' ').toStdString() + " " +
+                            (c.env.empty() ? "" : c.env.begin()->first.toStdString());
+        EXPECT_EQ(r.status, 0) << label << r.err.toStdString();
+        EXPECT_TRUE(Read("p.bin") == data) << label;
+        QStringList seen = proxy.Requests().mid(before);
+        EXPECT_EQ(seen, c.throughProxy ? QStringList{viaProxy} : QStringList{})
+            << label << " " << seen.join(" | ").toStdString();
+    }
+    QSettings stored(temp.ConfigPath(), QSettings::IniFormat);
+    EXPECT_EQ(stored.value("setup/proxy").toInt(), 0);
+}
+
+// The options a script reaches for: the file's name, the login, the request's agent and
+// extra lines, the transfer logs kept, a page's links queued through the link filter.
+TEST_F(HeadlessDownload, OutputLoginAgentHeadersLogsAndLinksOfAPage) {
+    const QByteArray secret = RandomBytes(50000, 51);
+    server.Put("private/s.bin", secret);
+    const QString logs = QString::fromStdString(temp.Path("/kept-logs"));
+    Run r = RunToEnd({"-o", "renamed.dat", "--user", server.User() + ":" + server.Password(),
+                      "--user-agent", "probe/1.0", "--header", "X-Trace: abc", "--log-dir", logs,
+                      server.HttpUrl("/private/s.bin")});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(Read("renamed.dat") == secret);
+    EXPECT_FALSE(QFile::exists(out + "/s.bin"));
+    QString access = server.AccessLog();
+    EXPECT_TRUE(access.contains("\"probe/1.0\"")) << access.toStdString();
+    EXPECT_TRUE(access.contains(" 401 ")) << access.toStdString();
+    EXPECT_TRUE(access.contains(" 200 ")) << access.toStdString();
+    // The kept log is the transfer's: the request, the refusal, the login, the file.
+    QByteArray log = ReadWholeFile(logs + "/renamed.dat.log");
+    EXPECT_TRUE(log.contains("HTTP req: /private/s.bin")) << log.toStdString();
+    EXPECT_TRUE(log.contains("401")) << log.toStdString();
+    EXPECT_EQ(Logs(LogDir()), QStringList{}); // the working copies are gone as always
+
+    // A wrong login is given once and the entry fails as unauthorized.
+    server.Put("private/t.bin", secret);
+    r = RunToEnd({"--user", "vireo:wrong", server.HttpUrl("/private/t.bin")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("unauthorized")) << r.err.toStdString();
+
+    std::map<QString, QByteArray> files;
+    QByteArray page = "<html><body>";
+    for (const char* name : {"a.zip", "b.iso", "c.txt", "sub/d.zip"}) {
+        files[name] = RandomBytes(20000 + int(files.size()), quint32(60 + files.size()));
+        server.Put(QString("site/") + name, files[name]);
+        page += QByteArray("<a href=\"") + name + "\">" + name + "</a>\n";
+    }
+    server.Put("site/index.html", page + "</body></html>\n");
+    r = RunToEnd({"--links", server.HttpUrl("/site/index.html"), "--accept", "zip,iso"});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(Read("a.zip") == files["a.zip"]);
+    EXPECT_TRUE(Read("b.iso") == files["b.iso"]);
+    EXPECT_TRUE(Read("d.zip") == files["sub/d.zip"]);
+    EXPECT_FALSE(QFile::exists(out + "/c.txt"));
+    EXPECT_FALSE(server.AccessLog().contains("c.txt"));
 }

@@ -61,7 +61,7 @@ protected:
     }
 
     TempSettings temp;
-    HeadlessOptions options;
+    RunOptions options;
     std::ostringstream out, err;
     ProgressReport report{out, err, ProgressReport::Mode::Lines};
     TerminalUi ui{report};
@@ -131,20 +131,20 @@ TEST_F(Headless, RunOptionsApplyToThisRunOnly) {
 
 TEST_F(Headless, UnusableInputsAreUsageErrors) {
     struct Case {
-        std::function<void(HeadlessOptions&)> set;
+        std::function<void(RunOptions&)> set;
         std::string error;
     } cases[] = {
-        {[&](HeadlessOptions& o) { o.inputs = {temp.Path("/none.txt")}; },
+        {[&](RunOptions& o) { o.inputs = {temp.Path("/none.txt")}; },
          "vireo: cannot read list file '" + temp.Path("/none.txt") + "'\n"},
-        {[&](HeadlessOptions& o) { o.dir = "/proc/vireo-cannot-be-here"; },
+        {[&](RunOptions& o) { o.dir = "/proc/vireo-cannot-be-here"; },
          "vireo: cannot use download directory '/proc/vireo-cannot-be-here'\n"},
-        {[](HeadlessOptions&) { Settings().SetInt("maxdown", 0); },
+        {[](RunOptions&) { Settings().SetInt("maxdown", 0); },
          "vireo: no download may run: \"maxdown\" is below 1 in the settings; give --jobs N\n"},
-        {[](HeadlessOptions&) { Settings().SetInt("maxdown", 2); }, // keeplist is off
+        {[](RunOptions&) { Settings().SetInt("maxdown", 2); }, // keeplist is off
          "vireo: no addresses to download\n"},
     };
     for (const Case& c : cases) {
-        HeadlessOptions o;
+        RunOptions o;
         c.set(o);
         std::ostringstream e;
         FakeDocument d;

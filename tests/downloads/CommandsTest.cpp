@@ -199,11 +199,16 @@ TEST_F(Commands, PasteTakesTheFirstLineAndReportsWhatItCannotParse) {
     EXPECT_EQ(doc.Item(0).Url(), "http://h.x/dir/file.zip");
     EXPECT_TRUE(ui.messages.empty());
 
+    // Without a scheme a host needs a dot; with one, a single-label host will do.
     ui.clipboard = "nohost";
     doc.RunCommand(DocCommand::Paste);
     EXPECT_EQ(doc.ItemCount(), 1);
     ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0].second, "Error parsing url - \nhttp://nohost/");
+    EXPECT_EQ(ui.messages[0].second, "Error parsing url - \nnohost");
+    ui.clipboard = "http://nas:8080/f.zip";
+    doc.RunCommand(DocCommand::Paste);
+    ASSERT_EQ(doc.ItemCount(), 2);
+    EXPECT_EQ(doc.Item(1).Url(), "http://nas:8080/f.zip");
 }
 
 TEST_F(Commands, CopyPutsTheSelectedAddressOnTheClipboard) {

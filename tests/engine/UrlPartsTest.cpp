@@ -22,6 +22,11 @@ TEST(ParseUrl, SplitsAddressesIntoParts) {
         {"ftp://h.x/pub/f", "ftp", "h.x", 21, "/pub/f", ""},
         {"pnm://h.x/clip.ra", "pnm", "h.x", 7070, "/clip.ra", ""},
         {"gopher2://h.x/", "gopher2", "h.x", 80, "/", ""},
+        // An IPv6 literal: the host is the address without its brackets.
+        {"http://[::1]:8080/x", "http", "::1", 8080, "/x", ""},
+        {"http://u:p@[fe80::1]/", "http", "fe80::1", 80, "/", "u:p"},
+        {"ftp://[2001:db8::7]", "ftp", "2001:db8::7", 21, "/", ""},
+        {"http://localhost:8080/x", "http", "localhost", 8080, "/x", ""},
         // Consequences kept: scheme is the text before the first ':', the two characters
         // after it are skipped unchecked.
         {"host.x:8080/a", "host.x", "80", 80, "/a", ""},
@@ -75,23 +80,57 @@ TEST(NormalizeUrl, CompletesTypedAddresses) {
         {"host.com:8080/x", "http://host.com:8080/x"},
         {"ftp://h.x", "ftp://h.x/"},
         {"host.com/a", "http://host.com/a"},
+        {"http://nas/x", "http://nas/x"},
+        {"http://[::1]:8080", "http://[::1]:8080/"},
+        // Bare text names a host only with a dot; a word stays as it is (and is refused).
+        {"nas/x", "nas/x"},
+        {"localhost:8080/x", "localhost:8080/x"},
+        {"nohost", "nohost"},
+        {"", "http://"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(NormalizeUrl(c.in), c.out) << c.in;
 }
 
-TEST(IsValidUrl, AcceptsOnlyAddressesWithADottedHost) {
+TEST(IsValidUrl, AcceptsAWrittenSchemeWithAnyHostAndBareTextOnlyWithADot) {
     struct Case {
         const char* url;
         bool valid;
     } cases[] = {
-        {"http://h.x/a", true},     {"http://localhost/", false},
-        {"http://h.x/a b", false},  {"pnm://h.x/a b.ra", true},
-        {"PNM://h.x/a b.ra", true}, {"rtsp://h.x/a b.rm", false},
-        {"h.x/a", false},           {"http:/", false},
-        {"http:", false},           {"http://a/b.c", false}, // the dot comes after the first '/'
-        {"ftp:/h.x", true},         {"http://127.0.0.1:8080/f", true},
+        {"http://h.x/a", true},
+        {"http://localhost/", true},
+        {"http://h.x/a b", false},
+        {"pnm://h.x/a b.ra", true},
+        {"PNM://h.x/a b.ra", true},
+        {"rtsp://h.x/a b.rm", false},
+        {"h.x/a", false},
+        {"http:/", false},
+        {"http:", false},
+        {"http://a/b.c", true},
+        {"ftp:/h.x", true},
+        {"http://127.0.0.1:8080/f", true},
         {"mailto://a.b", true},
+        {"http://nas/x", true},
+        {"http://localhost:8080/x", true},
+        {"http://u:p@nas:21/", true},
+        {"http://[::1]:8080/x", true},
+        {"http://[2001:db8::1]/", true},
+        {"ftp://[::ffff:127.0.0.1]:2121/f", true},
+        // No host, or one that is not a host.
+        {"http:///x", false},
+        {"http://:8080/x", false},
+        {"http://u@/x", false},
+        {"http://[::1/x", false},
+        {"http://[]/x", false},
+        {"http://[::1]x/", false},
+        {"http://[nas]/", false},
+        {"http://::1/x", false}, // an unbracketed IPv6 literal
+        {"http://nas:80x/", false},
+        {"ftp:/nas", false},
+        // What NormalizeUrl leaves of bare text without a dot.
+        {"nas/x", false},
+        {"localhost:8080/x", false},
+        {"nas:x/y.z", false},
     };
     for (const Case& c : cases)
         EXPECT_EQ(IsValidUrl(c.url), c.valid) << c.url;

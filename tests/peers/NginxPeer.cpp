@@ -162,6 +162,9 @@ QByteArray NginxPeer::Config() const {
                               .arg(cert.isEmpty() ? "" : " ssl")
                               .arg(root)
                               .toUtf8();
+        // The plain server answers on the IPv6 loopback too, at the same port.
+        if (port == m_httpPort)
+            text += QString("    listen [::1]:%1;\n").arg(port).toUtf8();
         if (!cert.isEmpty())
             text += QString("    ssl_certificate %1;\n    ssl_certificate_key %2;\n")
                         .arg(cert, key)

@@ -51,6 +51,7 @@ public:
     // Writes a file under the document root ("a/b.txt"); returns its full path.
     QString Put(const QString& relativePath, const QByteArray& data) const;
 
+    // The plain HTTP server also listens on [::1] at this port.
     quint16 HttpPort() const { return m_httpPort; }
     quint16 HttpsPort() const { return m_httpsPort; }
     quint16 UntrustedPort() const { return m_untrustedPort; }

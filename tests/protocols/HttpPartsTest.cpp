@@ -95,6 +95,9 @@ TEST(HttpRequest, TheHostNamesThePortUnlessItIsTheSchemesOwn) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(HostHeader("h.x", c.port, c.scheme), c.host) << c.scheme << " " << c.port;
+    // An IPv6 literal is bracketed, so that its colons are not taken for the port's.
+    EXPECT_EQ(HostHeader("::1", 8080, "http"), "[::1]:8080");
+    EXPECT_EQ(HostHeader("2001:db8::1", 443, "https"), "[2001:db8::1]");
 }
 
 TEST(HeaderTable, FindsTheEndAndParsesLines) {
@@ -338,4 +341,22 @@ TEST(ResolveUrl, RelativeLocations) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(ResolveUrl(c.base, c.ref), c.out) << c.base << " + " << c.ref;
+}
+
+// A run's agent replaces the fixed User-Agent line; its own lines follow the request's, in
+// both request forms; a line with a control byte is never sent.
+TEST(HttpRequest, TheRunsAgentAndLinesJoinEveryRequest) {
+    SetRequestExtras({"probe/1.0", {"X-Trace: abc", "Cookie: a=b", "X-Bad: a\r\nInjected: 1"}});
+    std::string fresh = BuildHttpRequest("/f", "h.x", 0, "");
+    std::string resume = BuildHttpRequest("/f", "h.x", 100, "", "\"e\"");
+    SetRequestExtras({});
+    for (const std::string& r : {fresh, resume}) {
+        EXPECT_EQ(r.find("User-Agent: Mozilla"), std::string::npos) << r;
+        EXPECT_EQ(r.find("User-Agent: Corvid"), std::string::npos) << r;
+        EXPECT_NE(r.find("\r\nUser-Agent: probe/1.0\r\n"), std::string::npos) << r;
+        EXPECT_EQ(r.substr(r.size() - 29), "X-Trace: abc\r\nCookie: a=b\r\n\r\n") << r;
+        EXPECT_EQ(r.find("Injected"), std::string::npos) << r;
+    }
+    EXPECT_NE(resume.find("If-Range: \"e\"\r\nX-Trace: abc"), std::string::npos) << resume;
+    EXPECT_NE(BuildHttpRequest("/f", "h.x", 0, "").find("User-Agent: Mozilla"), std::string::npos);
 }
