@@ -3,6 +3,8 @@
 #include "app/gui/Artwork.h"
 #include "app/gui/CMainFrame.h"
 #include "app/gui/CVireoList.h"
+#include "app/gui/DesktopIntegration.h"
+#include "app/gui/RunningCopy.h"
 #include "app/gui/WindowUi.h"
 #include "app/headless/SignalWatcher.h"
 #include "common/ByteBuffer.h"
@@ -44,13 +46,40 @@ bool ApplyRunOptions(const HeadlessOptions& options, std::vector<ByteBuffer>& li
     }
     return true;
 }
+
+// Gives this start's addresses and lists to the window that runs already. False when that
+// copy went away meanwhile (this start may take its place then); status is the exit
+// status otherwise.
+bool HandOverToRunningCopy(const HeadlessOptions& options, const std::vector<ByteBuffer>& lists,
+                           int& status) {
+    HandedOver what;
+    for (const std::string& url : options.urls)
+        what.addresses << QString::fromStdString(url);
+    for (const ByteBuffer& list : lists)
+        what.listTexts << QString::fromStdString(std::string(list.View()));
+    QStringList refused;
+    QString error;
+    if (!RunningCopy::HandOver(what, refused, error)) {
+        if (error.contains("ServiceUnknown") || error.contains("not provided by any"))
+            return false;
+        std::fprintf(stderr, "vireo: the running window does not answer: %s\n", qPrintable(error));
+        status = 1;
+        return true;
+    }
+    if (!options.dir.empty() || options.jobs > 0)
+        std::fprintf(stderr, "vireo: the running window keeps its own -d and -j\n");
+    for (const QString& address : refused)
+        std::fprintf(stderr, "vireo: not added: %s\n", qPrintable(address));
+    status = refused.isEmpty() ? 0 : 1;
+    return true;
+}
 } // namespace
 
 int RunGui(const HeadlessOptions& options, int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Vireo");
     QApplication::setOrganizationName("Tarnwell");
-    QApplication::setDesktopFileName("vireo");
+    QApplication::setDesktopFileName("org.tarnwell.Vireo");
     QApplication::setWindowIcon(art::AppIcon());
     // Hidden in the tray, the window is not closed: only Exit ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -58,6 +87,19 @@ int RunGui(const HeadlessOptions& options, int argc, char** argv) {
     std::vector<ByteBuffer> lists;
     if (!ApplyRunOptions(options, lists))
         return 2;
+
+    // A window runs already: it takes this start's addresses. The name is asked for once
+    // more when that copy ended in the meantime.
+    RunningCopy running;
+    RunningCopy::Claim claim = running.ClaimName();
+    for (int tries = 0; claim == RunningCopy::Claim::OtherCopy && tries < 2; ++tries) {
+        int status = 0;
+        if (HandOverToRunningCopy(options, lists, status))
+            return status;
+        claim = running.ClaimName();
+    }
+    if (claim == RunningCopy::Claim::OtherCopy)
+        return 1;
 
     CVireoDoc doc;
     CMainFrame frame(doc);
@@ -68,6 +110,8 @@ int RunGui(const HeadlessOptions& options, int argc, char** argv) {
 
     doc.OnNewDocument();
     frame.OnDocumentStarted();
+    DesktopIntegration desktop(doc, frame, ui,
+                               claim == RunningCopy::Claim::Owned ? &running : nullptr);
     // A list file counts as addresses given: the last list stays where it is then.
     if (!options.urls.empty() || lists.empty())
         doc.AddCommandLine(options.urls);
