@@ -21,7 +21,8 @@ void ShowInFolder(const QString& path, std::function<void(const QString&)> fallb
     QDBusMessage call = QDBusMessage::createMethodCall("org.freedesktop.FileManager1",
                                                        "/org/freedesktop/FileManager1",
                                                        "org.freedesktop.FileManager1", "ShowItems");
-    call << QStringList{QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString()}
+    call << QStringList{QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath())
+                            .toString(QUrl::FullyEncoded)}
          << QString();
     // A file manager started by the bus for this call may take a few seconds.
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 10000));

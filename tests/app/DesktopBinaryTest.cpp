@@ -3,6 +3,7 @@
 // the clipboard watch, and the lock keys read from the X server.
 #include "TempSettings.h"
 #include "app/gui/LockKeys.h"
+#include "app/gui/ShowInFolder.h"
 #include "app/host/NativeMessaging.h"
 #include "peers/NginxPeer.h"
 #include "peers/TestFiles.h"
@@ -249,7 +250,7 @@ TEST_F(DesktopBinary, NotificationsForAFinishAFailureAndABurst) {
     fakes.InvokeAction(1, "folder");
     ASSERT_TRUE(WaitUntil([&] { return !fakes.fileManager.shown.isEmpty(); }, 5000));
     EXPECT_EQ(fakes.fileManager.shown,
-              QStringList{QUrl::fromLocalFile(out + "/one.bin").toString()});
+              QStringList{QUrl::fromLocalFile(out + "/one.bin").toString(QUrl::FullyEncoded)});
 
     ASSERT_EQ(RunVireo({server.HttpUrl("/status/404")}).status, 0);
     ASSERT_TRUE(WaitUntil([&] { return fakes.notifications.shown.size() == 2; }, 10000));
@@ -385,6 +386,24 @@ TEST_F(DesktopBinary, AnAddressCopiedInAnotherProgramIsAdded) {
     QGuiApplication::clipboard()->setText("read " + Url("copied.bin") + " later");
     WaitUntil([] { return false; }, 1500);
     EXPECT_EQ(LastList(), Url("copied.bin").toUtf8() + "\r\n");
+}
+
+TEST(ShowInFolder, TheFileManagerSelectsTheFileElseTheFolderOpens) {
+    QString folder;
+    auto fallback = [&folder](const QString& dir) { folder = dir; };
+    // No file manager on the bus: the folder itself.
+    ShowInFolder("/tmp/some dir/file.bin", fallback);
+    ASSERT_TRUE(WaitUntil([&] { return !folder.isEmpty(); }, 5000));
+    EXPECT_EQ(folder, "/tmp/some dir");
+
+    FakeServices fakes;
+    ASSERT_TRUE(fakes.Register());
+    folder.clear();
+    ShowInFolder("/tmp/some dir/file.bin", fallback);
+    ASSERT_TRUE(WaitUntil([&] { return !fakes.fileManager.shown.isEmpty(); }, 5000));
+    EXPECT_EQ(fakes.fileManager.shown, QStringList{"file:///tmp/some%20dir/file.bin"});
+    WaitUntil([] { return false; }, 200);
+    EXPECT_TRUE(folder.isEmpty());
 }
 
 TEST(DisplayLockKeys, FollowTheXServersLockedModifiers) {
