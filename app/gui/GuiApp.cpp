@@ -60,7 +60,7 @@ bool HandOverToRunningCopy(const HeadlessOptions& options, const std::vector<Byt
     QStringList refused;
     QString error;
     if (!RunningCopy::HandOver(what, refused, error)) {
-        if (error.contains("ServiceUnknown") || error.contains("not provided by any"))
+        if (error.startsWith("org.freedesktop.DBus.Error.ServiceUnknown"))
             return false;
         std::fprintf(stderr, "vireo: the running window does not answer: %s\n", qPrintable(error));
         status = 1;

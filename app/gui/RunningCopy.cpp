@@ -129,9 +129,12 @@ bool RunningCopy::HandOver(const HandedOver& what, QStringList& refused, QString
     QDBusMessage call =
         QDBusMessage::createMethodCall(bus::kService, bus::kPath, bus::kInterface, "Add");
     call << what.addresses << what.listTexts;
+    // Only a copy that runs: one the bus would start from its service file would not
+    // have the caller's display.
+    call.setAutoStartService(false);
     QDBusMessage reply = bus.call(call, QDBus::Block, timeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage) {
-        error = reply.errorMessage();
+        error = reply.errorName() + ": " + reply.errorMessage();
         return false;
     }
     refused = reply.arguments().value(0).toStringList();
