@@ -6,11 +6,12 @@ set -euo pipefail
 # A font of its own, so the window's texts (and the tests that read their pixels) do not
 # depend on what else happens to be installed.
 build_pkgs=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
-    zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev netbase fonts-dejavu-core)
+    zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev netbase fonts-dejavu-core libx11-dev)
 # Real peers and tools the tests drive: web servers, proxy, FTP server, media tools,
-# certificates, a virtual display; perl writes the FTP test login database.
+# certificates, a virtual display; perl writes the FTP test login database; a private
+# session bus for the desktop tests, node for the browser extension's script.
 test_pkgs=(nginx lighttpd apache2 tinyproxy vsftpd ffmpeg openssl xvfb xauth curl wget aria2
-    clang-format attr perl)
+    clang-format attr perl dbus nodejs)
 # Of those, the ones that come with a system service. The tests start their own instances
 # on free ports; the packages' own must neither start on install nor at boot.
 test_services=(nginx lighttpd apache2 tinyproxy vsftpd)

@@ -19,6 +19,6 @@ deb="$(ls -t "$out"/vireo_*.deb | head -1)"
 check="$(mktemp -d)"
 trap 'rm -rf "$check"' EXIT
 dpkg-deb -x "$deb" "$check"
-desktop-file-validate "$check/usr/share/applications/vireo.desktop"
+desktop-file-validate "$check/usr/share/applications/org.tarnwell.Vireo.desktop"
 appstreamcli validate --no-net "$check"/usr/share/metainfo/*.metainfo.xml
 echo "$deb"

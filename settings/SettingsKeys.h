@@ -75,6 +75,10 @@ inline constexpr StringKey Cwd{"cwd", ""};
 // Beyond the original key set: an extra CA bundle for https, the support server.
 inline constexpr StringKey CaFile{"cafile", ""};
 inline constexpr StringKey SupportServer{"supportserver", "localhost:8080"};
+// Beyond the original key set: desktop notifications when downloads end (on unless 0),
+// and adding addresses copied in other programs (off unless 1).
+inline constexpr IntKey Notify{"notify", 1};
+inline constexpr IntKey WatchClipboard{"watchclipboard", 0};
 } // namespace keys
 
 // The values the first run writes, in the order it writes them. The proxy keys,

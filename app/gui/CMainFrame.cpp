@@ -174,10 +174,16 @@ void CMainFrame::CreateStatusBar() {
 }
 
 void CMainFrame::UpdateLockKeys() {
-    LockKeys keys = ReadLockKeys();
-    m_caps->setText(keys.caps ? "CAP" : QString());
-    m_num->setText(keys.num ? "NUM" : QString());
-    m_scroll->setText(keys.scroll ? "SCRL" : QString());
+    // Where the display cannot tell, the panes are hidden rather than always empty.
+    std::optional<LockKeys> keys = ReadDisplayLockKeys();
+    for (QLabel* pane : {m_caps, m_num, m_scroll})
+        if (pane->isVisibleTo(statusBar()) != keys.has_value())
+            pane->setVisible(keys.has_value());
+    if (!keys)
+        return;
+    m_caps->setText(keys->caps ? "CAP" : QString());
+    m_num->setText(keys->num ? "NUM" : QString());
+    m_scroll->setText(keys->scroll ? "SCRL" : QString());
 }
 
 void CMainFrame::CreateAccelerators() {
@@ -197,6 +203,9 @@ QAction* CMainFrame::Action(int id) const {
 void CMainFrame::OnDocumentStarted() {
     m_list->InsertColumns();
     setWindowTitle(kTitle);
+    // A first start writes "droptotray" only now, after the window was made.
+    if (Settings().GetInt(keys::DropToTray) != 0)
+        ShowTrayIcon(true);
     UpdateCommandStates();
 }
 

@@ -106,6 +106,14 @@ bool CSystemTray::ChangeIcon(int iconNumber) {
     return true;
 }
 
+void CSystemTray::SetToolTip(const QString& tooltip) {
+    if (tooltip == m_tooltip)
+        return;
+    m_tooltip = tooltip;
+    if (IsShown())
+        m_backend->SetToolTip(m_tooltip);
+}
+
 bool CSystemTray::SetDefaultEntry(int entry, bool byPosition) {
     if (entry == m_defaultEntry && byPosition == m_defaultByPosition)
         return true;

@@ -36,6 +36,9 @@ public:
     bool Hide();
     bool Uninstall();
     bool ChangeIcon(int iconNumber);
+    // The text shown over the icon; kept for when the icon is shown again.
+    void SetToolTip(const QString& tooltip);
+    const QString& ToolTip() const { return m_tooltip; }
     // Marks an entry of the menu as the default (shown bold; a left click runs it).
     bool SetDefaultEntry(int entry, bool byPosition);
     bool LoadFrames(int firstNumber, int lastNumber);

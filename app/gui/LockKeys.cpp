@@ -1,33 +1,42 @@
 #include "app/gui/LockKeys.h"
 
-#include <QDir>
-#include <QFile>
+#include <QGuiApplication>
+
+#ifdef VIREO_HAVE_X11
+#include <X11/XKBlib.h>
+#endif
 
 namespace vireo {
 
-namespace {
-bool LightOn(const QString& path) {
-    QFile file(path + "/brightness");
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    return file.readAll().trimmed().toInt() > 0;
+std::optional<LockKeys> ReadLockKeysOf(_XDisplay* display) {
+#ifdef VIREO_HAVE_X11
+    if (!display)
+        return std::nullopt;
+    int opcode = 0, event = 0, error = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
+    if (!XkbQueryExtension(display, &opcode, &event, &error, &major, &minor))
+        return std::nullopt;
+    // The server's indicators by name: their state follows the locked modifiers whether or
+    // not a keyboard light is behind them. A keymap without the name counts as off.
+    auto on = [display](const char* name) {
+        Atom atom = XInternAtom(display, name, True);
+        Bool state = False;
+        return atom != None &&
+               XkbGetNamedIndicator(display, atom, nullptr, &state, nullptr, nullptr) && state;
+    };
+    return LockKeys{on("Caps Lock"), on("Num Lock"), on("Scroll Lock")};
+#else
+    (void)display;
+    return std::nullopt;
+#endif
 }
-} // namespace
 
-LockKeys ReadLockKeys(const std::string& root) {
-    LockKeys keys;
-    QDir dir(QString::fromStdString(root));
-    // One light per keyboard (input3::capslock, input7::capslock, ...): any lit one counts.
-    for (const QString& name : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System)) {
-        QString path = dir.filePath(name);
-        if (name.endsWith("::capslock"))
-            keys.caps = keys.caps || LightOn(path);
-        else if (name.endsWith("::numlock"))
-            keys.num = keys.num || LightOn(path);
-        else if (name.endsWith("::scrolllock"))
-            keys.scroll = keys.scroll || LightOn(path);
-    }
-    return keys;
+std::optional<LockKeys> ReadDisplayLockKeys() {
+#ifdef VIREO_HAVE_X11
+    if (auto* x11 =
+            qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr)
+        return ReadLockKeysOf(x11->display());
+#endif
+    return std::nullopt;
 }
 
 } // namespace vireo

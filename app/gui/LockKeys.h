@@ -1,8 +1,11 @@
 #pragma once
-// Whether Caps Lock, Num Lock and Scroll Lock are on, read from the keyboard lights the
-// kernel exposes (/sys/class/leds). Where none can be read every key counts as off.
+// Whether Caps Lock, Num Lock and Scroll Lock are on, as the display server has them (not
+// the lights of the machine's own keyboard, which say nothing about a remote or virtual
+// display). Only an X server can be asked; elsewhere there is no answer.
 
-#include <string>
+#include <optional>
+
+struct _XDisplay;
 
 namespace vireo {
 
@@ -12,7 +15,10 @@ struct LockKeys {
     bool scroll = false;
 };
 
-// root is the folder of the lights; tests give their own.
-LockKeys ReadLockKeys(const std::string& root = "/sys/class/leds");
+// The application's display; nothing where it cannot be read (Wayland, offscreen, an X
+// server without the keyboard extension).
+std::optional<LockKeys> ReadDisplayLockKeys();
+// The same for a given X connection (tests open their own).
+std::optional<LockKeys> ReadLockKeysOf(_XDisplay* display);
 
 } // namespace vireo

@@ -38,4 +38,9 @@ void QtTrayBackend::ChangeIcon(const QIcon& icon) {
         m_icon->setIcon(icon);
 }
 
+void QtTrayBackend::SetToolTip(const QString& tooltip) {
+    if (m_icon)
+        m_icon->setToolTip(tooltip);
+}
+
 } // namespace vireo

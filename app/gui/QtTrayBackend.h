@@ -18,6 +18,7 @@ public:
     bool Add(const QIcon& icon, const QString& tooltip, QMenu* menu) override;
     void Remove() override;
     void ChangeIcon(const QIcon& icon) override;
+    void SetToolTip(const QString& tooltip) override;
 
 private:
     std::unique_ptr<QSystemTrayIcon> m_icon;

@@ -22,6 +22,7 @@ public:
     virtual bool Add(const QIcon& icon, const QString& tooltip, QMenu* menu) = 0;
     virtual void Remove() = 0;
     virtual void ChangeIcon(const QIcon& icon) = 0;
+    virtual void SetToolTip(const QString& /*tooltip*/) {}
 
     void SetClickHandler(std::function<void(Click)> handler) { m_onClick = std::move(handler); }
 

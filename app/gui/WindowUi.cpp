@@ -237,4 +237,9 @@ void WindowUi::OpenHistoryWindow() {
     m_historyWindow = new HistoryWindow(History(), &m_frame.Doc());
 }
 
+void WindowUi::OnEntryStateChanged(DownloadItem& item, int, ItemState from, ItemState to) {
+    if (m_entryObserver)
+        m_entryObserver(item, from, to);
+}
+
 } // namespace vireo

@@ -8,6 +8,8 @@
 #include <QObject>
 #include <QPointer>
 
+#include <functional>
+
 namespace vireo {
 
 class CMainFrame;
@@ -48,6 +50,11 @@ public:
     void CloseLogWindows() override;
     void OpenLogWindow(DownloadItem& item) override;
     void OpenHistoryWindow() override;
+    void OnEntryStateChanged(DownloadItem& item, int index, ItemState from, ItemState to) override;
+
+    // Hears every change of an entry's state (the desktop notifications).
+    using EntryObserver = std::function<void(DownloadItem&, ItemState, ItemState)>;
+    void SetEntryObserver(EntryObserver observer) { m_entryObserver = std::move(observer); }
 
     // Closes the log and history windows, storing their placements (at exit).
     void CloseToolWindows();
@@ -63,6 +70,7 @@ private:
     bool m_clipboardHasText = false;
     QPointer<LogWindow> m_logWindow;
     QPointer<HistoryWindow> m_historyWindow;
+    EntryObserver m_entryObserver;
 };
 
 } // namespace vireo

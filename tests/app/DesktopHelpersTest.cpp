@@ -1,6 +1,5 @@
-// What the window front end reads from the desktop: the keyboard lights, the text
-// editor's command line, the file dialogs' filters.
-#include "app/gui/LockKeys.h"
+// What the window front end reads from the desktop: the text editor's command line, the
+// file dialogs' filters.
 #include "app/gui/TextEditorLauncher.h"
 #include "app/gui/WindowUi.h"
 
@@ -10,31 +9,6 @@
 #include <gtest/gtest.h>
 
 using namespace vireo;
-
-namespace {
-void Light(const QTemporaryDir& root, const QString& name, const char* brightness) {
-    QDir(root.path()).mkpath(name);
-    QFile file(root.path() + "/" + name + "/brightness");
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(brightness);
-}
-} // namespace
-
-TEST(LockKeysTest, AnyLitKeyboardLightCounts) {
-    QTemporaryDir root;
-    Light(root, "input3::capslock", "0\n");
-    Light(root, "input7::capslock", "1\n"); // a second keyboard
-    Light(root, "input3::numlock", "0\n");
-    Light(root, "input3::scrolllock", "1\n");
-    Light(root, "phy0-led", "1\n"); // not a keyboard light
-    LockKeys keys = ReadLockKeys(root.path().toStdString());
-    EXPECT_TRUE(keys.caps);
-    EXPECT_FALSE(keys.num);
-    EXPECT_TRUE(keys.scroll);
-
-    LockKeys none = ReadLockKeys(root.path().toStdString() + "/missing");
-    EXPECT_FALSE(none.caps || none.num || none.scroll);
-}
 
 TEST(TextEditorCommand, FileTakesThePlaceOfTheFieldCodes) {
     const QString path = "/tmp/my page.htm";
