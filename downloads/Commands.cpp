@@ -24,7 +24,7 @@ std::string DownloadDirectory() {
 } // namespace
 
 int CVireoDoc::SelectedIndex() const {
-    int line = m_view ? m_view->SelectedLine() : -1;
+    int line = View() ? View()->SelectedLine() : -1;
     return line >= 0 && line < ItemCount() ? line : -1;
 }
 
@@ -50,7 +50,7 @@ bool CVireoDoc::CommandEnabled(DocCommand command) const {
         return m_ui->ClipboardHasText();
     case DocCommand::StopAll:
     case DocCommand::StartAll:
-        return !m_items.empty();
+        return ItemCount() > 0;
     case DocCommand::Log:
         return selected >= 0 && Settings().GetInt(keys::Log) != 0 && m_logWindowFree;
     case DocCommand::History:
@@ -85,7 +85,7 @@ void CVireoDoc::RunCommand(DocCommand command) {
         Paste();
         break;
     case DocCommand::Copy:
-        m_ui->SetClipboardText(m_items[size_t(selected)]->Url());
+        m_ui->SetClipboardText(Item(selected).Url());
         break;
     case DocCommand::InsertLink:
         InsertLink();
@@ -106,10 +106,10 @@ void CVireoDoc::RunCommand(DocCommand command) {
         SaveList();
         break;
     case DocCommand::OpenFile:
-        m_ui->OpenWithShell(m_items[size_t(selected)]->TargetPath(), DownloadDirectory());
+        m_ui->OpenWithShell(Item(selected).TargetPath(), DownloadDirectory());
         break;
     case DocCommand::ViewSource:
-        m_ui->OpenInTextEditor(m_items[size_t(selected)]->TargetPath());
+        m_ui->OpenInTextEditor(Item(selected).TargetPath());
         break;
     case DocCommand::DeleteFile:
         DeleteSelectedFile();
@@ -120,14 +120,14 @@ void CVireoDoc::RunCommand(DocCommand command) {
     case DocCommand::Log:
         m_ui->CloseLogWindows();
         if (selected >= 0)
-            m_ui->OpenLogWindow(*m_items[size_t(selected)]);
+            m_ui->OpenLogWindow(Item(selected));
         break;
     case DocCommand::History:
         m_ui->OpenHistoryWindow();
         break;
     case DocCommand::Settings: {
         {
-            ModalScope modal(*this);
+            ModalScope modal(m_idle);
             m_ui->ShowSettingsDialog();
         }
         // A changed "maxdown" takes effect at once.
@@ -142,7 +142,7 @@ void CVireoDoc::RunCommand(DocCommand command) {
 }
 
 void CVireoDoc::StopSelected() {
-    SetItemState(*m_items[size_t(SelectedIndex())], ItemState::Stopped);
+    SetItemState(Item(SelectedIndex()), ItemState::Stopped);
     Schedule();
 }
 
@@ -150,14 +150,14 @@ void CVireoDoc::StartSelected() {
     int index = SelectedIndex();
     if (index < 0 || Active(State(index)))
         return;
-    DownloadItem* item = m_items[size_t(index)].get();
+    DownloadItem* item = &Item(index);
     if (State(index) == ItemState::Done) {
         DocumentUi::ContinueAnswer answer;
         {
-            ModalScope modal(*this);
+            ModalScope modal(m_idle);
             answer = m_ui->AskContinueDownload();
         }
-        index = FindItem(item);
+        index = m_entries.Find(item);
         if (answer == DocumentUi::ContinueAnswer::Cancel || index < 0)
             return;
         if (answer == DocumentUi::ContinueAnswer::Continue) {
@@ -177,15 +177,14 @@ void CVireoDoc::MarkTargetIncomplete(DownloadItem& item) {
 }
 
 void CVireoDoc::DeleteEntry(int index) {
-    m_credentialRequests.erase(m_items[size_t(index)].get());
+    m_credentialRequests.erase(&Item(index));
     RemoveEntry(index);
-    if (size_t(index) < m_firstWaiting)
-        --m_firstWaiting;
+    m_scheduler.OnEntryRemoved(index);
 }
 
 void CVireoDoc::DeleteSelected() {
     int index = SelectedIndex();
-    SetItemState(*m_items[size_t(index)], ItemState::Stopped);
+    SetItemState(Item(index), ItemState::Stopped);
     DeleteEntry(index);
     Schedule();
 }
@@ -206,7 +205,7 @@ void CVireoDoc::Paste() {
 void CVireoDoc::InsertLink() {
     std::optional<DocumentUi::InsertLinkAnswer> answer;
     {
-        ModalScope modal(*this);
+        ModalScope modal(m_idle);
         answer = m_ui->AskInsertLink();
     }
     if (!answer)
@@ -219,40 +218,40 @@ void CVireoDoc::InsertLink() {
     }
     if (!answer->linkToPage || added >= ItemCount())
         return;
-    m_rows[size_t(added)].linkToPage = 1;
+    SetLinkToPage(added, true);
     // A page complete on disk finished inside AddUrl, before it carried the mark.
     if (State(added) == ItemState::Done)
-        HarvestFile(*m_items[size_t(added)]);
+        HarvestFile(Item(added));
 }
 
 void CVireoDoc::StopAll() {
-    for (size_t i = 0; i < m_items.size(); ++i)
-        if (Active(m_rows[i].state))
-            SetItemState(*m_items[i], ItemState::Stopped);
+    for (int i = 0; i < ItemCount(); ++i)
+        if (Active(State(i)))
+            SetItemState(Item(i), ItemState::Stopped);
 }
 
 void CVireoDoc::StartAll() {
-    for (size_t i = 0; i < m_items.size(); ++i) {
-        ItemState state = m_rows[i].state;
+    for (int i = 0; i < ItemCount(); ++i) {
+        ItemState state = State(i);
         if (state == ItemState::Failed || state == ItemState::Stopped)
-            ChangeState(int(i), ItemState::Waiting);
+            ChangeState(i, ItemState::Waiting);
     }
     Schedule();
 }
 
 void CVireoDoc::ClearList() {
     for (int i = ItemCount() - 1; i >= 0; --i) {
-        SetItemState(*m_items[size_t(i)], ItemState::Stopped);
+        SetItemState(Item(i), ItemState::Stopped);
         DeleteEntry(i);
     }
 }
 
 void CVireoDoc::DeleteSelectedFile() {
-    DownloadItem* item = m_items[size_t(SelectedIndex())].get();
+    DownloadItem* item = &Item(SelectedIndex());
     std::string path = item->TargetPath();
     if (!m_ui->AskYesNo("Do you really want to delete\n" + path))
         return;
-    int index = FindItem(item);
+    int index = m_entries.Find(item);
     if (index < 0)
         return;
     SetItemState(*item, ItemState::Stopped);
