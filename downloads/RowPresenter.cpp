@@ -29,19 +29,23 @@ void RowPresenter::Refresh(DownloadItem& item) {
         return;
     if (m_view) {
         const TransferJob* job = item.Job();
-        std::string status;
+        LineProgress progress;
+        progress.size = item.Size();
+        progress.received = job ? job->Bytes() : 0;
+        progress.live = item.HasFlag(IF_LIVE);
+        // Later steps win; a failure without a text shows the count.
         if (item.HasFlag(IF_BUSY))
-            status = "busy";
+            progress.status = LineProgress::Status::Busy;
         if (item.HasFlag(IF_RECEIVED))
-            status = "received";
-        if (item.HasFlag(IF_FAILED))
-            status = item.ErrorText();
-        if (status.empty())
-            status = job ? std::to_string(job->Bytes()) : "0";
+            progress.status = LineProgress::Status::Received;
+        if (item.HasFlag(IF_FAILED)) {
+            progress.failure = item.ErrorText();
+            progress.status = progress.failure.empty() ? LineProgress::Status::Count
+                                                       : LineProgress::Status::Failed;
+        }
 
         m_view->SetText(i, ColFile, LastPathComponent(item.TargetPath()));
-        m_view->SetText(i, ColSize, item.HasFlag(IF_LIVE) ? "live" : std::to_string(item.Size()));
-        m_view->SetText(i, ColStatus, status);
+        m_view->SetProgress(i, progress);
         m_view->SetText(i, ColElapsed, FormatElapsed(m_entries.Row(i).elapsed));
         m_view->SetText(i, ColLeft, job ? job->TimeLeftText() : std::string());
         m_view->SetText(i, ColSpeed, job ? std::to_string(job->Speed()) : "0");
@@ -108,9 +112,11 @@ bool RowPresenter::Tick(const std::vector<DownloadItem*>& running) {
             const TransferJob* job = item->Job();
             if (job && item->HasFlag(IF_DIRTY)) {
                 if (m_view) {
-                    m_view->SetText(index, ColSize,
-                                    item->HasFlag(IF_LIVE) ? "live" : std::to_string(job->Size()));
-                    m_view->SetText(index, ColStatus, std::to_string(job->Bytes()));
+                    LineProgress progress;
+                    progress.size = job->Size();
+                    progress.received = job->Bytes();
+                    progress.live = item->HasFlag(IF_LIVE);
+                    m_view->SetProgress(index, progress);
                     m_view->SetText(index, ColLeft, job->TimeLeftText());
                     m_view->SetText(index, ColSpeed, std::to_string(job->Speed()));
                 }
