@@ -1,12 +1,12 @@
-// The commands of the download list and when each of them can be chosen.
+// The commands of the download list, when each of them can be chosen and what it does.
 #include "downloads/VireoDoc.h"
 
+#include "engine/TargetFile.h"
 #include "engine/TextCoding.h"
 #include "engine/UrlParts.h"
 #include "settings/SettingsStore.h"
 
-#include "engine/TargetFile.h"
-
+#include <cstdint>
 #include <cstdio>
 
 namespace vireo {
@@ -33,112 +33,109 @@ bool CVireoDoc::SelectedIdle() const {
     return i >= 0 && !Active(State(i));
 }
 
-bool CVireoDoc::CommandEnabled(DocCommand command) const {
+// What a command needs before it can be chosen.
+enum class CVireoDoc::Needs : uint8_t {
+    Nothing,
+    Selection,
+    ActiveSelection, // a selected row that runs or waits
+    IdleSelection,   // a selected row that neither runs nor waits
+    ClipboardText,
+    Entries,
+    LogWindow, // a selection, logging on and the log window free
+    HistoryWindow,
+};
+
+struct CVireoDoc::CommandEntry {
+    DocCommand command;
+    Needs needs;
+    void (*run)(CVireoDoc& doc, int selected);
+};
+
+const CVireoDoc::CommandEntry* CVireoDoc::FindCommand(int id) {
+    using D = CVireoDoc;
+    // Every command of the document, once: what it needs and what it does.
+    static const CommandEntry kCommands[] = {
+        {DocCommand::Stop, Needs::ActiveSelection, [](D& d, int) { d.StopSelected(); }},
+        {DocCommand::Start, Needs::IdleSelection, [](D& d, int) { d.StartSelected(); }},
+        {DocCommand::Delete, Needs::Selection, [](D& d, int) { d.DeleteSelected(); }},
+        {DocCommand::Paste, Needs::ClipboardText, [](D& d, int) { d.Paste(); }},
+        {DocCommand::Copy, Needs::Selection,
+         [](D& d, int i) { d.m_ui->SetClipboardText(d.Item(i).Url()); }},
+        {DocCommand::InsertLink, Needs::Nothing, [](D& d, int) { d.InsertLink(); }},
+        {DocCommand::StopAll, Needs::Entries, [](D& d, int) { d.StopAll(); }},
+        {DocCommand::StartAll, Needs::Entries, [](D& d, int) { d.StartAll(); }},
+        {DocCommand::NewList, Needs::Nothing, [](D& d, int) { d.ClearList(); }},
+        {DocCommand::OpenList, Needs::Nothing, [](D& d, int) { d.OpenList(); }},
+        {DocCommand::SaveList, Needs::Nothing, [](D& d, int) { d.SaveList(); }},
+        {DocCommand::OpenFile, Needs::IdleSelection,
+         [](D& d, int i) { d.m_ui->OpenWithShell(d.Item(i).TargetPath(), DownloadDirectory()); }},
+        {DocCommand::ViewSource, Needs::IdleSelection,
+         [](D& d, int i) { d.m_ui->OpenInTextEditor(d.Item(i).TargetPath()); }},
+        {DocCommand::DeleteFile, Needs::IdleSelection, [](D& d, int) { d.DeleteSelectedFile(); }},
+        {DocCommand::TargetDirectory, Needs::Nothing,
+         [](D& d, int) { d.m_ui->OpenWithShell(DownloadDirectory(), std::string()); }},
+        {DocCommand::Log, Needs::LogWindow,
+         [](D& d, int i) {
+             d.m_ui->CloseLogWindows();
+             if (i >= 0)
+                 d.m_ui->OpenLogWindow(d.Item(i));
+         }},
+        {DocCommand::History, Needs::HistoryWindow, [](D& d, int) { d.m_ui->OpenHistoryWindow(); }},
+        {DocCommand::Settings, Needs::Nothing, [](D& d, int) { d.ShowSettings(); }},
+        {DocCommand::Help, Needs::Nothing, [](D& d, int) { d.m_ui->OpenHelpPage(); }},
+    };
+    for (const CommandEntry& entry : kCommands)
+        if (int(entry.command) == id)
+            return &entry;
+    return nullptr;
+}
+
+bool CVireoDoc::HasCommand(int id) {
+    return FindCommand(id) != nullptr;
+}
+
+bool CVireoDoc::Satisfied(Needs needs) const {
     int selected = SelectedIndex();
-    switch (command) {
-    case DocCommand::Stop:
-        return selected >= 0 && Active(State(selected));
-    case DocCommand::Start:
-    case DocCommand::OpenFile:
-    case DocCommand::ViewSource:
-    case DocCommand::DeleteFile:
-        return SelectedIdle();
-    case DocCommand::Delete:
-    case DocCommand::Copy:
-        return selected >= 0;
-    case DocCommand::Paste:
-        return m_ui->ClipboardHasText();
-    case DocCommand::StopAll:
-    case DocCommand::StartAll:
-        return ItemCount() > 0;
-    case DocCommand::Log:
-        return selected >= 0 && Settings().GetInt(keys::Log) != 0 && m_logWindowFree;
-    case DocCommand::History:
-        return Settings().GetInt(keys::History) != 0 && m_historyWindowFree;
-    case DocCommand::InsertLink:
-    case DocCommand::NewList:
-    case DocCommand::OpenList:
-    case DocCommand::SaveList:
-    case DocCommand::TargetDirectory:
-    case DocCommand::Settings:
-    case DocCommand::Help:
+    switch (needs) {
+    case Needs::Nothing:
         return true;
+    case Needs::Selection:
+        return selected >= 0;
+    case Needs::ActiveSelection:
+        return selected >= 0 && Active(State(selected));
+    case Needs::IdleSelection:
+        return SelectedIdle();
+    case Needs::ClipboardText:
+        return m_ui->ClipboardHasText();
+    case Needs::Entries:
+        return ItemCount() > 0;
+    case Needs::LogWindow:
+        return selected >= 0 && Settings().GetInt(keys::Log) != 0 && m_logWindowFree;
+    case Needs::HistoryWindow:
+        return Settings().GetInt(keys::History) != 0 && m_historyWindowFree;
     }
     return false;
 }
 
+bool CVireoDoc::CommandEnabled(DocCommand command) const {
+    const CommandEntry* entry = FindCommand(int(command));
+    return entry && Satisfied(entry->needs);
+}
+
 void CVireoDoc::RunCommand(DocCommand command) {
-    if (!CommandEnabled(command))
-        return;
-    int selected = SelectedIndex();
-    switch (command) {
-    case DocCommand::Stop:
-        StopSelected();
-        break;
-    case DocCommand::Start:
-        StartSelected();
-        break;
-    case DocCommand::Delete:
-        DeleteSelected();
-        break;
-    case DocCommand::Paste:
-        Paste();
-        break;
-    case DocCommand::Copy:
-        m_ui->SetClipboardText(Item(selected).Url());
-        break;
-    case DocCommand::InsertLink:
-        InsertLink();
-        break;
-    case DocCommand::StopAll:
-        StopAll();
-        break;
-    case DocCommand::StartAll:
-        StartAll();
-        break;
-    case DocCommand::NewList:
-        ClearList();
-        break;
-    case DocCommand::OpenList:
-        OpenList();
-        break;
-    case DocCommand::SaveList:
-        SaveList();
-        break;
-    case DocCommand::OpenFile:
-        m_ui->OpenWithShell(Item(selected).TargetPath(), DownloadDirectory());
-        break;
-    case DocCommand::ViewSource:
-        m_ui->OpenInTextEditor(Item(selected).TargetPath());
-        break;
-    case DocCommand::DeleteFile:
-        DeleteSelectedFile();
-        break;
-    case DocCommand::TargetDirectory:
-        m_ui->OpenWithShell(DownloadDirectory(), std::string());
-        break;
-    case DocCommand::Log:
-        m_ui->CloseLogWindows();
-        if (selected >= 0)
-            m_ui->OpenLogWindow(Item(selected));
-        break;
-    case DocCommand::History:
-        m_ui->OpenHistoryWindow();
-        break;
-    case DocCommand::Settings: {
-        {
-            ModalScope modal(m_idle);
-            m_ui->ShowSettingsDialog();
-        }
-        // A changed "maxdown" takes effect at once.
-        RecountSlots();
-        Schedule();
-        break;
+    const CommandEntry* entry = FindCommand(int(command));
+    if (entry && Satisfied(entry->needs))
+        entry->run(*this, SelectedIndex());
+}
+
+void CVireoDoc::ShowSettings() {
+    {
+        ModalScope modal(m_idle);
+        m_ui->ShowSettingsDialog();
     }
-    case DocCommand::Help:
-        m_ui->OpenHelpPage();
-        break;
-    }
+    // A changed "maxdown" takes effect at once.
+    RecountSlots();
+    Schedule();
 }
 
 void CVireoDoc::StopSelected() {

@@ -120,6 +120,8 @@ public:
     void SetHistoryWindowFree(bool free) { m_historyWindowFree = free; }
 
     // ---- Commands
+    // Whether the id is one of the document's commands.
+    static bool HasCommand(int id);
     bool CommandEnabled(DocCommand command) const;
     // Runs the command when it is enabled.
     void RunCommand(DocCommand command);
@@ -148,6 +150,10 @@ protected:
 
 private:
     using ModalScope = IdleTracker::ModalScope;
+    enum class Needs : uint8_t;
+    struct CommandEntry;
+    static const CommandEntry* FindCommand(int id);
+    bool Satisfied(Needs needs) const;
 
     // The one place a row's state changes.
     void ChangeState(int index, ItemState state);
@@ -170,6 +176,7 @@ private:
     void OpenList();
     void SaveList();
     void DeleteSelectedFile();
+    void ShowSettings();
 
     EntryList m_entries;
     RowPresenter m_presenter{m_entries, nullptr};
