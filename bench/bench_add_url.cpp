@@ -12,6 +12,7 @@ class NullLines : public vireo::ListLines {
 public:
     void AppendLine(const std::string&, int) override {}
     void SetText(int, int, const std::string&) override {}
+    void SetProgress(int, const vireo::LineProgress&) override {}
     void SetImage(int, int) override {}
     void DeleteLine(int) override {}
     int SelectedLine() const override { return -1; }

@@ -25,6 +25,10 @@ public:
     void SetText(int line, int column, const std::string& text) override {
         m_lines[size_t(line)].text[size_t(column)] = text;
     }
+    void SetProgress(int line, const vireo::LineProgress& progress) override {
+        m_lines[size_t(line)].text[vireo::ColSize] = vireo::SizeText(progress);
+        m_lines[size_t(line)].text[vireo::ColStatus] = vireo::StatusText(progress);
+    }
     void SetImage(int line, int image) override { m_lines[size_t(line)].image = image; }
     void DeleteLine(int line) override { m_lines.erase(m_lines.begin() + line); }
     int SelectedLine() const override { return -1; }

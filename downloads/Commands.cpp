@@ -1,12 +1,12 @@
-// The commands of the download list and when each of them can be chosen.
+// The commands of the download list, when each of them can be chosen and what it does.
 #include "downloads/VireoDoc.h"
 
+#include "engine/TargetFile.h"
 #include "engine/TextCoding.h"
 #include "engine/UrlParts.h"
 #include "settings/SettingsStore.h"
 
-#include "engine/TargetFile.h"
-
+#include <cstdint>
 #include <cstdio>
 
 namespace vireo {
@@ -24,7 +24,7 @@ std::string DownloadDirectory() {
 } // namespace
 
 int CVireoDoc::SelectedIndex() const {
-    int line = m_view ? m_view->SelectedLine() : -1;
+    int line = View() ? View()->SelectedLine() : -1;
     return line >= 0 && line < ItemCount() ? line : -1;
 }
 
@@ -33,116 +33,113 @@ bool CVireoDoc::SelectedIdle() const {
     return i >= 0 && !Active(State(i));
 }
 
-bool CVireoDoc::CommandEnabled(DocCommand command) const {
+// What a command needs before it can be chosen.
+enum class CVireoDoc::Needs : uint8_t {
+    Nothing,
+    Selection,
+    ActiveSelection, // a selected row that runs or waits
+    IdleSelection,   // a selected row that neither runs nor waits
+    ClipboardText,
+    Entries,
+    LogWindow, // a selection, logging on and the log window free
+    HistoryWindow,
+};
+
+struct CVireoDoc::CommandEntry {
+    DocCommand command;
+    Needs needs;
+    void (*run)(CVireoDoc& doc, int selected);
+};
+
+const CVireoDoc::CommandEntry* CVireoDoc::FindCommand(int id) {
+    using D = CVireoDoc;
+    // Every command of the document, once: what it needs and what it does.
+    static const CommandEntry kCommands[] = {
+        {DocCommand::Stop, Needs::ActiveSelection, [](D& d, int) { d.StopSelected(); }},
+        {DocCommand::Start, Needs::IdleSelection, [](D& d, int) { d.StartSelected(); }},
+        {DocCommand::Delete, Needs::Selection, [](D& d, int) { d.DeleteSelected(); }},
+        {DocCommand::Paste, Needs::ClipboardText, [](D& d, int) { d.Paste(); }},
+        {DocCommand::Copy, Needs::Selection,
+         [](D& d, int i) { d.m_ui->SetClipboardText(d.Item(i).Url()); }},
+        {DocCommand::InsertLink, Needs::Nothing, [](D& d, int) { d.InsertLink(); }},
+        {DocCommand::StopAll, Needs::Entries, [](D& d, int) { d.StopAll(); }},
+        {DocCommand::StartAll, Needs::Entries, [](D& d, int) { d.StartAll(); }},
+        {DocCommand::NewList, Needs::Nothing, [](D& d, int) { d.ClearList(); }},
+        {DocCommand::OpenList, Needs::Nothing, [](D& d, int) { d.OpenList(); }},
+        {DocCommand::SaveList, Needs::Nothing, [](D& d, int) { d.SaveList(); }},
+        {DocCommand::OpenFile, Needs::IdleSelection,
+         [](D& d, int i) { d.m_ui->OpenWithShell(d.Item(i).TargetPath(), DownloadDirectory()); }},
+        {DocCommand::ViewSource, Needs::IdleSelection,
+         [](D& d, int i) { d.m_ui->OpenInTextEditor(d.Item(i).TargetPath()); }},
+        {DocCommand::DeleteFile, Needs::IdleSelection, [](D& d, int) { d.DeleteSelectedFile(); }},
+        {DocCommand::TargetDirectory, Needs::Nothing,
+         [](D& d, int) { d.m_ui->OpenWithShell(DownloadDirectory(), std::string()); }},
+        {DocCommand::Log, Needs::LogWindow,
+         [](D& d, int i) {
+             d.m_ui->CloseLogWindows();
+             if (i >= 0)
+                 d.m_ui->OpenLogWindow(d.Item(i));
+         }},
+        {DocCommand::History, Needs::HistoryWindow, [](D& d, int) { d.m_ui->OpenHistoryWindow(); }},
+        {DocCommand::Settings, Needs::Nothing, [](D& d, int) { d.ShowSettings(); }},
+        {DocCommand::Help, Needs::Nothing, [](D& d, int) { d.m_ui->OpenHelpPage(); }},
+    };
+    for (const CommandEntry& entry : kCommands)
+        if (int(entry.command) == id)
+            return &entry;
+    return nullptr;
+}
+
+bool CVireoDoc::HasCommand(int id) {
+    return FindCommand(id) != nullptr;
+}
+
+bool CVireoDoc::Satisfied(Needs needs) const {
     int selected = SelectedIndex();
-    switch (command) {
-    case DocCommand::Stop:
-        return selected >= 0 && Active(State(selected));
-    case DocCommand::Start:
-    case DocCommand::OpenFile:
-    case DocCommand::ViewSource:
-    case DocCommand::DeleteFile:
-        return SelectedIdle();
-    case DocCommand::Delete:
-    case DocCommand::Copy:
-        return selected >= 0;
-    case DocCommand::Paste:
-        return m_ui->ClipboardHasText();
-    case DocCommand::StopAll:
-    case DocCommand::StartAll:
-        return !m_items.empty();
-    case DocCommand::Log:
-        return selected >= 0 && Settings().GetInt(keys::Log) != 0 && m_logWindowFree;
-    case DocCommand::History:
-        return Settings().GetInt(keys::History) != 0 && m_historyWindowFree;
-    case DocCommand::InsertLink:
-    case DocCommand::NewList:
-    case DocCommand::OpenList:
-    case DocCommand::SaveList:
-    case DocCommand::TargetDirectory:
-    case DocCommand::Settings:
-    case DocCommand::Help:
+    switch (needs) {
+    case Needs::Nothing:
         return true;
+    case Needs::Selection:
+        return selected >= 0;
+    case Needs::ActiveSelection:
+        return selected >= 0 && Active(State(selected));
+    case Needs::IdleSelection:
+        return SelectedIdle();
+    case Needs::ClipboardText:
+        return m_ui->ClipboardHasText();
+    case Needs::Entries:
+        return ItemCount() > 0;
+    case Needs::LogWindow:
+        return selected >= 0 && Settings().GetInt(keys::Log) != 0 && m_logWindowFree;
+    case Needs::HistoryWindow:
+        return Settings().GetInt(keys::History) != 0 && m_historyWindowFree;
     }
     return false;
 }
 
+bool CVireoDoc::CommandEnabled(DocCommand command) const {
+    const CommandEntry* entry = FindCommand(int(command));
+    return entry && Satisfied(entry->needs);
+}
+
 void CVireoDoc::RunCommand(DocCommand command) {
-    if (!CommandEnabled(command))
-        return;
-    int selected = SelectedIndex();
-    switch (command) {
-    case DocCommand::Stop:
-        StopSelected();
-        break;
-    case DocCommand::Start:
-        StartSelected();
-        break;
-    case DocCommand::Delete:
-        DeleteSelected();
-        break;
-    case DocCommand::Paste:
-        Paste();
-        break;
-    case DocCommand::Copy:
-        m_ui->SetClipboardText(m_items[size_t(selected)]->Url());
-        break;
-    case DocCommand::InsertLink:
-        InsertLink();
-        break;
-    case DocCommand::StopAll:
-        StopAll();
-        break;
-    case DocCommand::StartAll:
-        StartAll();
-        break;
-    case DocCommand::NewList:
-        ClearList();
-        break;
-    case DocCommand::OpenList:
-        OpenList();
-        break;
-    case DocCommand::SaveList:
-        SaveList();
-        break;
-    case DocCommand::OpenFile:
-        m_ui->OpenWithShell(m_items[size_t(selected)]->TargetPath(), DownloadDirectory());
-        break;
-    case DocCommand::ViewSource:
-        m_ui->OpenInTextEditor(m_items[size_t(selected)]->TargetPath());
-        break;
-    case DocCommand::DeleteFile:
-        DeleteSelectedFile();
-        break;
-    case DocCommand::TargetDirectory:
-        m_ui->OpenWithShell(DownloadDirectory(), std::string());
-        break;
-    case DocCommand::Log:
-        m_ui->CloseLogWindows();
-        if (selected >= 0)
-            m_ui->OpenLogWindow(*m_items[size_t(selected)]);
-        break;
-    case DocCommand::History:
-        m_ui->OpenHistoryWindow();
-        break;
-    case DocCommand::Settings: {
-        {
-            ModalScope modal(*this);
-            m_ui->ShowSettingsDialog();
-        }
-        // A changed "maxdown" takes effect at once.
-        RecountSlots();
-        Schedule();
-        break;
+    const CommandEntry* entry = FindCommand(int(command));
+    if (entry && Satisfied(entry->needs))
+        entry->run(*this, SelectedIndex());
+}
+
+void CVireoDoc::ShowSettings() {
+    {
+        ModalScope modal(m_idle);
+        m_ui->ShowSettingsDialog();
     }
-    case DocCommand::Help:
-        m_ui->OpenHelpPage();
-        break;
-    }
+    // A changed "maxdown" takes effect at once.
+    RecountSlots();
+    Schedule();
 }
 
 void CVireoDoc::StopSelected() {
-    SetItemState(*m_items[size_t(SelectedIndex())], ItemState::Stopped);
+    SetItemState(Item(SelectedIndex()), ItemState::Stopped);
     Schedule();
 }
 
@@ -150,14 +147,14 @@ void CVireoDoc::StartSelected() {
     int index = SelectedIndex();
     if (index < 0 || Active(State(index)))
         return;
-    DownloadItem* item = m_items[size_t(index)].get();
+    DownloadItem* item = &Item(index);
     if (State(index) == ItemState::Done) {
         DocumentUi::ContinueAnswer answer;
         {
-            ModalScope modal(*this);
+            ModalScope modal(m_idle);
             answer = m_ui->AskContinueDownload();
         }
-        index = FindItem(item);
+        index = m_entries.Find(item);
         if (answer == DocumentUi::ContinueAnswer::Cancel || index < 0)
             return;
         if (answer == DocumentUi::ContinueAnswer::Continue) {
@@ -177,15 +174,14 @@ void CVireoDoc::MarkTargetIncomplete(DownloadItem& item) {
 }
 
 void CVireoDoc::DeleteEntry(int index) {
-    m_credentialRequests.erase(m_items[size_t(index)].get());
+    m_credentialRequests.erase(&Item(index));
     RemoveEntry(index);
-    if (size_t(index) < m_firstWaiting)
-        --m_firstWaiting;
+    m_scheduler.OnEntryRemoved(index);
 }
 
 void CVireoDoc::DeleteSelected() {
     int index = SelectedIndex();
-    SetItemState(*m_items[size_t(index)], ItemState::Stopped);
+    SetItemState(Item(index), ItemState::Stopped);
     DeleteEntry(index);
     Schedule();
 }
@@ -206,7 +202,7 @@ void CVireoDoc::Paste() {
 void CVireoDoc::InsertLink() {
     std::optional<DocumentUi::InsertLinkAnswer> answer;
     {
-        ModalScope modal(*this);
+        ModalScope modal(m_idle);
         answer = m_ui->AskInsertLink();
     }
     if (!answer)
@@ -219,40 +215,40 @@ void CVireoDoc::InsertLink() {
     }
     if (!answer->linkToPage || added >= ItemCount())
         return;
-    m_rows[size_t(added)].linkToPage = 1;
+    SetLinkToPage(added, true);
     // A page complete on disk finished inside AddUrl, before it carried the mark.
     if (State(added) == ItemState::Done)
-        HarvestFile(*m_items[size_t(added)]);
+        HarvestFile(Item(added));
 }
 
 void CVireoDoc::StopAll() {
-    for (size_t i = 0; i < m_items.size(); ++i)
-        if (Active(m_rows[i].state))
-            SetItemState(*m_items[i], ItemState::Stopped);
+    for (int i = 0; i < ItemCount(); ++i)
+        if (Active(State(i)))
+            SetItemState(Item(i), ItemState::Stopped);
 }
 
 void CVireoDoc::StartAll() {
-    for (size_t i = 0; i < m_items.size(); ++i) {
-        ItemState state = m_rows[i].state;
+    for (int i = 0; i < ItemCount(); ++i) {
+        ItemState state = State(i);
         if (state == ItemState::Failed || state == ItemState::Stopped)
-            ChangeState(int(i), ItemState::Waiting);
+            ChangeState(i, ItemState::Waiting);
     }
     Schedule();
 }
 
 void CVireoDoc::ClearList() {
     for (int i = ItemCount() - 1; i >= 0; --i) {
-        SetItemState(*m_items[size_t(i)], ItemState::Stopped);
+        SetItemState(Item(i), ItemState::Stopped);
         DeleteEntry(i);
     }
 }
 
 void CVireoDoc::DeleteSelectedFile() {
-    DownloadItem* item = m_items[size_t(SelectedIndex())].get();
+    DownloadItem* item = &Item(SelectedIndex());
     std::string path = item->TargetPath();
     if (!m_ui->AskYesNo("Do you really want to delete\n" + path))
         return;
-    int index = FindItem(item);
+    int index = m_entries.Find(item);
     if (index < 0)
         return;
     SetItemState(*item, ItemState::Stopped);

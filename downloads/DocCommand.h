@@ -1,5 +1,7 @@
 #pragma once
-// The document's commands, with the ids the menus, the toolbar and the keys send.
+// The document's commands, with the ids the menus, the toolbar and the keys send. Each id
+// is defined here only; when a command can be chosen and what it does is the table in
+// Commands.cpp.
 
 namespace vireo {
 

@@ -20,7 +20,7 @@ void CVireoDoc::OnItemEvent(DownloadItem& item, const ItemEvent& event) {
         int index = IndexOf(item);
         if (index < 0)
             break;
-        bool harvest = m_rows[size_t(index)].linkToPage != 0;
+        bool harvest = Row(index).linkToPage != 0;
         SetItemState(item, ItemState::Done); // stops the transfer and closes the file
         if (harvest)
             HarvestFile(item);
@@ -62,29 +62,22 @@ void CVireoDoc::PostCredentialsRequest(DownloadItem& item) {
         Qt::QueuedConnection);
 }
 
-int CVireoDoc::FindItem(const DownloadItem* item) const {
-    // By address only: the item may be gone, so it is not touched before it is found.
-    for (size_t i = 0; i < m_items.size(); ++i)
-        if (m_items[i].get() == item)
-            return int(i);
-    return -1;
-}
-
 void CVireoDoc::OnCredentialsNeeded(DownloadItem* item) {
-    if (FindItem(item) < 0)
+    // By address only: the item may be gone, so it is not touched before it is found.
+    if (m_entries.Find(item) < 0)
         return;
     DocumentUi::Credentials entered;
     DocumentUi::CredentialsAnswer answer;
     {
-        ModalScope modal(*this);
+        ModalScope modal(m_idle);
         answer = m_ui->AskCredentials(item->Url(), entered);
     }
-    int index = FindItem(item); // the list may have changed while the dialog was open
+    int index = m_entries.Find(item); // the list may have changed while the dialog was open
     if (index < 0)
         return;
     switch (answer) {
     case DocumentUi::CredentialsAnswer::Entered:
-        if (m_rows[size_t(index)].state == ItemState::Running)
+        if (State(index) == ItemState::Running)
             SetItemState(*item, ItemState::Done); // stops the transfer, frees its slot
         item->SetCredentials(entered.user + ":" + entered.password);
         ChangeState(index, ItemState::Waiting);
@@ -93,7 +86,7 @@ void CVireoDoc::OnCredentialsNeeded(DownloadItem* item) {
     case DocumentUi::CredentialsAnswer::Cancelled:
         break; // the transfer goes on and normally ends as unauthorized
     case DocumentUi::CredentialsAnswer::Refused: {
-        ItemState state = m_rows[size_t(index)].state;
+        ItemState state = State(index);
         if (state != ItemState::Running && state != ItemState::Waiting)
             break; // it has ended by itself meanwhile
         item->SetLastError(401);

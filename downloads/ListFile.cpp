@@ -49,8 +49,8 @@ bool CVireoDoc::AddUrlsFromText(std::string_view text) {
 
 std::string CVireoDoc::ListText() const {
     std::string text;
-    for (const auto& item : m_items) {
-        text += item->Url();
+    for (int i = 0; i < m_entries.Count(); ++i) {
+        text += m_entries.Item(i).Url();
         text += "\r\n";
     }
     return text;
@@ -86,7 +86,7 @@ void CVireoDoc::RestoreLastList() {
 void CVireoDoc::OpenList() {
     std::optional<std::string> name;
     {
-        ModalScope modal(*this);
+        ModalScope modal(m_idle);
         name = m_ui->AskOpenFileName(kListFilter, kListExtension);
     }
     ByteBuffer text;
@@ -97,7 +97,7 @@ void CVireoDoc::OpenList() {
 void CVireoDoc::SaveList() {
     std::optional<std::string> name;
     {
-        ModalScope modal(*this);
+        ModalScope modal(m_idle);
         name = m_ui->AskSaveFileName(kListFilter, kListExtension);
     }
     if (name)

@@ -1,4 +1,4 @@
-// The document's life: construction, the start of a new document and its end.
+// The document's life: construction, the start of a new document, its tick and its end.
 #include "downloads/VireoDoc.h"
 
 #include "engine/TextCoding.h"
@@ -33,7 +33,8 @@ std::vector<std::string> SplitAtSpaces(const std::vector<std::string>& words) {
 } // namespace
 
 CVireoDoc::CVireoDoc(ListLines* view)
-    : m_view(view), m_timer(std::make_unique<QTimer>()), m_postTarget(std::make_unique<QObject>()) {
+    : m_presenter(m_entries, view), m_timer(std::make_unique<QTimer>()),
+      m_postTarget(std::make_unique<QObject>()) {
     m_timer->setInterval(kTickMilliseconds);
     QObject::connect(m_timer.get(), &QTimer::timeout, m_postTarget.get(), [this] { OnTick(); });
 }
@@ -42,8 +43,8 @@ CVireoDoc::~CVireoDoc() {
     m_timer->stop();
     // Queued calls still on their way die with their target, before the items go.
     m_postTarget.reset();
-    m_running.clear();
-    m_items.clear(); // each item ends its transfer and closes its file
+    m_scheduler.Clear();
+    m_entries.Clear(); // each item ends its transfer and closes its file
 }
 
 bool CVireoDoc::OnNewDocument() {
@@ -64,6 +65,17 @@ void CVireoDoc::AddCommandLine(const std::vector<std::string>& words) {
     }
     for (const std::string& word : addresses)
         AddUrl(NormalizeUrl(TrimText(word)), false);
+}
+
+void CVireoDoc::OnTick() {
+    const std::vector<DownloadItem*>& running = m_scheduler.Running();
+    bool anyRunning = !running.empty();
+    bool secondEnded = m_presenter.Tick(running);
+    // Entries added or removed since the last save are saved within a second, so a crash
+    // or a kill loses none of them.
+    if (secondEnded && m_entries.TakeChanged())
+        SaveLastList();
+    m_idle.Tick(anyRunning, secondEnded, *m_ui);
 }
 
 void CVireoDoc::OnCloseDocument() {

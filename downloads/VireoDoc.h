@@ -1,20 +1,23 @@
 #pragma once
-// The document: the download list with its items, their rows and the lines of the view,
-// the scheduler that starts waiting entries, the timer that keeps the rows up to date and
-// the commands of the list.
+// The document: the face the front ends and the items see. It holds the entry list, the
+// scheduler, the row presentation and the idle bookkeeping, each a class of its own, runs
+// the 200 ms timer, and answers the items' notifications and the commands of the list.
 
 #include "downloads/DocCommand.h"
 #include "downloads/DocumentUi.h"
 #include "downloads/DownloadItem.h"
+#include "downloads/EntryList.h"
+#include "downloads/IdleTracker.h"
 #include "downloads/ItemRow.h"
 #include "downloads/LinkFilter.h"
 #include "downloads/ListLines.h"
 #include "downloads/NullDocumentUi.h"
+#include "downloads/RowPresenter.h"
+#include "downloads/Scheduler.h"
 
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -32,8 +35,8 @@ public:
     CVireoDoc(const CVireoDoc&) = delete;
     CVireoDoc& operator=(const CVireoDoc&) = delete;
 
-    void SetView(ListLines* view) { m_view = view; }
-    ListLines* View() const { return m_view; }
+    void SetView(ListLines* view) { m_presenter.SetView(view); }
+    ListLines* View() const { return m_presenter.View(); }
     // The front end's dialogs, clipboard, shell, tray and windows; null for none.
     void SetUi(DocumentUi* ui) { m_ui = ui ? ui : &m_nullUi; }
     DocumentUi& Ui() const { return *m_ui; }
@@ -56,17 +59,19 @@ public:
     std::string TargetPath(const std::string& address) override;
     void RefreshRow(DownloadItem& item);
     void UpdateRowIcon(DownloadItem& item, int index);
-    int IndexOf(const DownloadItem& item) const;
+    int IndexOf(const DownloadItem& item) const { return m_entries.IndexOf(item); }
     // Removes entry i from the items, the rows and the view. The commands call it for
     // stopped entries only; nothing else should.
     void RemoveEntry(int index);
 
-    int ItemCount() const { return int(m_items.size()); }
-    DownloadItem& Item(int index) { return *m_items[size_t(index)]; }
-    // Row states change through SetItemState and the commands only: the document keeps
-    // its running entries and its first waiting row aside and must see every change.
-    ItemRow& Row(int index) { return m_rows[size_t(index)]; }
-    ItemState State(int index) const { return m_rows[size_t(index)].state; }
+    int ItemCount() const { return m_entries.Count(); }
+    DownloadItem& Item(int index) { return m_entries.Item(index); }
+    // Row states change through SetItemState and the commands only: the scheduler keeps
+    // the running entries and the first waiting row aside and must see every change.
+    const ItemRow& Row(int index) const { return m_entries.Row(index); }
+    ItemState State(int index) const { return m_entries.State(index); }
+    // Marks a page whose links are queued once it is received (Insert link does).
+    void SetLinkToPage(int index, bool on) { m_entries.Row(index).linkToPage = on ? 1 : 0; }
 
     void SetLinkFilter(LinkFilter filter) { m_filter = std::move(filter); }
     const LinkFilter& CurrentLinkFilter() const { return m_filter; }
@@ -74,11 +79,11 @@ public:
     // ---- Scheduler
     // free slots = "maxdown" minus the running entries, never below 0.
     void RecountSlots();
-    int FreeSlots() const { return m_freeSlots; }
-    int RunningCount() const { return int(m_running.size()); }
+    int FreeSlots() const { return m_scheduler.FreeSlots(); }
+    int RunningCount() const { return m_scheduler.RunningCount(); }
     // The running entries in list order.
-    const std::vector<DownloadItem*>& RunningItems() const { return m_running; }
-    bool HasWaitingEntries() const;
+    const std::vector<DownloadItem*>& RunningItems() const { return m_scheduler.Running(); }
+    bool HasWaitingEntries() const { return m_scheduler.HasWaiting(); }
     // Stores the row's state, recounts the slots when it was running, refreshes the row
     // and stops the item's transfer.
     void SetItemState(DownloadItem& item, ItemState state);
@@ -101,20 +106,22 @@ public:
     // Every 200 ms: images of running rows; once a second their progress and elapsed
     // time; the tray's busy cycle; the idle hiding of the windows.
     void OnTick();
-    int TickCounter() const { return m_tickCounter; }
-    bool TrayActive() const { return m_trayActive; }
-    void ShowAllWindows(bool show);
+    int TickCounter() const { return m_presenter.TickCounter(); }
+    bool TrayActive() const { return m_idle.TrayActive(); }
+    void ShowAllWindows(bool show) { IdleTracker::ShowAllWindows(*m_ui, show); }
     // Seconds until the windows hide; -1 is off. Armed by the main window.
-    int IdleCountdown() const { return m_idleCountdown; }
-    void SetIdleCountdown(int seconds) { m_idleCountdown = seconds; }
+    int IdleCountdown() const { return m_idle.Countdown(); }
+    void SetIdleCountdown(int seconds) { m_idle.SetCountdown(seconds); }
     // Above 0 while the main window is active or a dialog of the document is open; the
     // idle countdown runs only at 0; -1 while minimized.
-    int ActivityCounter() const { return m_activity; }
-    void SetActivityCounter(int value) { m_activity = value; }
+    int ActivityCounter() const { return m_idle.Activity(); }
+    void SetActivityCounter(int value) { m_idle.SetActivity(value); }
     void SetLogWindowFree(bool free) { m_logWindowFree = free; }
     void SetHistoryWindowFree(bool free) { m_historyWindowFree = free; }
 
     // ---- Commands
+    // Whether the id is one of the document's commands.
+    static bool HasCommand(int id);
     bool CommandEnabled(DocCommand command) const;
     // Runs the command when it is enabled.
     void RunCommand(DocCommand command);
@@ -142,21 +149,11 @@ protected:
     virtual void MarkTargetIncomplete(DownloadItem& item);
 
 private:
-    // Counts a modal dialog of the document as activity while it is open, so the windows
-    // do not hide under it.
-    class ModalScope {
-    public:
-        explicit ModalScope(CVireoDoc& doc) : m_doc(doc) { ++m_doc.m_activity; }
-        ~ModalScope() { --m_doc.m_activity; }
-        ModalScope(const ModalScope&) = delete;
-        ModalScope& operator=(const ModalScope&) = delete;
-
-    private:
-        CVireoDoc& m_doc;
-    };
-
-    bool PathInUse(const std::string& path) const;
-    void IndexPath(const std::string& path, DownloadItem* item, bool add);
+    using ModalScope = IdleTracker::ModalScope;
+    enum class Needs : uint8_t;
+    struct CommandEntry;
+    static const CommandEntry* FindCommand(int id);
+    bool Satisfied(Needs needs) const;
 
     // The one place a row's state changes.
     void ChangeState(int index, ItemState state);
@@ -164,7 +161,6 @@ private:
     void DeleteEntry(int index);
     int SelectedIndex() const;
     bool SelectedIdle() const; // selected and neither running nor waiting
-    int FindItem(const DownloadItem* item) const;
     void PostCredentialsRequest(DownloadItem& item);
     void ReportUnparsable(const std::string& address);
     void HarvestFile(DownloadItem& item);
@@ -180,32 +176,17 @@ private:
     void OpenList();
     void SaveList();
     void DeleteSelectedFile();
+    void ShowSettings();
 
-    std::vector<std::unique_ptr<DownloadItem>> m_items;
-    std::vector<ItemRow> m_rows;
-    ListLines* m_view;
+    EntryList m_entries;
+    RowPresenter m_presenter{m_entries, nullptr};
+    Scheduler m_scheduler{m_entries};
+    IdleTracker m_idle;
     NullDocumentUi m_nullUi;
     DocumentUi* m_ui = &m_nullUi;
     LinkFilter m_filter;
-    // Target paths of the entries, folded to lower case, with the entries using each: the
-    // clash checks must not scan the list.
-    std::unordered_map<std::string, std::vector<DownloadItem*>> m_pathItems;
-
-    int m_freeSlots = 0;
-    int m_idleCountdown = -1;
-    int m_activity = -1;
-    bool m_trayActive = false;
     bool m_logWindowFree = true;
     bool m_historyWindowFree = true;
-    int m_tickCounter = 0;
-    // Entries were added or removed since the last list was saved: saved again within a
-    // second, so a crash or a kill loses no entries.
-    bool m_listChanged = false;
-    // Running entries in list order: the tick and the slot count visit only these, so a
-    // long list of waiting or finished entries costs nothing per tick.
-    std::vector<DownloadItem*> m_running;
-    // No row before this one is waiting, so the scheduler need not walk past them again.
-    size_t m_firstWaiting = 0;
     // Items with a credentials request on its way; a deleted item leaves the set, so a
     // late request is dropped even if a new item took the old one's address.
     std::unordered_set<const DownloadItem*> m_credentialRequests;

@@ -28,32 +28,6 @@ constexpr int kCommandUpdateMs = 200;
 constexpr const char* kTitle = "Sep 12 1998 - Vireo";
 constexpr const char* kBarStateGroup = "barstate";
 
-bool IsDocCommand(int id) {
-    switch (DocCommand(id)) {
-    case DocCommand::Stop:
-    case DocCommand::Start:
-    case DocCommand::Delete:
-    case DocCommand::Paste:
-    case DocCommand::Copy:
-    case DocCommand::InsertLink:
-    case DocCommand::StopAll:
-    case DocCommand::StartAll:
-    case DocCommand::NewList:
-    case DocCommand::OpenList:
-    case DocCommand::SaveList:
-    case DocCommand::OpenFile:
-    case DocCommand::ViewSource:
-    case DocCommand::DeleteFile:
-    case DocCommand::TargetDirectory:
-    case DocCommand::Log:
-    case DocCommand::History:
-    case DocCommand::Settings:
-    case DocCommand::Help:
-        return true;
-    }
-    return false;
-}
-
 QLabel* Indicator(const QString& text) {
     auto* label = new QLabel;
     label->setAlignment(Qt::AlignCenter);
@@ -210,42 +184,40 @@ void CMainFrame::OnDocumentStarted() {
 }
 
 bool CMainFrame::CommandEnabled(int id) const {
-    if (IsDocCommand(id))
+    if (CVireoDoc::HasCommand(id))
         return m_doc.CommandEnabled(DocCommand(id));
     return true;
 }
 
 void CMainFrame::RunCommand(int id) {
-    if (IsDocCommand(id)) {
+    if (CVireoDoc::HasCommand(id)) {
         m_doc.RunCommand(DocCommand(id));
     } else {
-        switch (id) {
-        case command_id::Exit:
-            close();
-            break;
-        case command_id::About:
-            ShowAbout();
-            break;
-        case command_id::ToggleToolBar: {
-            bool show = m_toolBar->isHidden();
-            m_toolBar->setVisible(show);
-            m_actions.at(id)->setChecked(show);
-            break;
-        }
-        case command_id::ToggleStatusBar: {
-            bool show = statusBar()->isHidden();
-            statusBar()->setVisible(show);
-            m_actions.at(id)->setChecked(show);
-            break;
-        }
-        case command_id::Activate:
-            m_doc.ShowAllWindows(true);
-            break;
-        default:
-            break;
-        }
+        // The window's own commands; the document's are in its table.
+        using F = CMainFrame;
+        static const struct {
+            int id;
+            void (*run)(CMainFrame& frame);
+        } kWindowCommands[] = {
+            {command_id::Exit, [](F& f) { f.close(); }},
+            {command_id::About, [](F& f) { f.ShowAbout(); }},
+            {command_id::ToggleToolBar,
+             [](F& f) { f.ToggleBar(f.m_toolBar, command_id::ToggleToolBar); }},
+            {command_id::ToggleStatusBar,
+             [](F& f) { f.ToggleBar(f.statusBar(), command_id::ToggleStatusBar); }},
+            {command_id::Activate, [](F& f) { f.m_doc.ShowAllWindows(true); }},
+        };
+        for (const auto& command : kWindowCommands)
+            if (command.id == id)
+                command.run(*this);
     }
     UpdateCommandStates();
+}
+
+void CMainFrame::ToggleBar(QWidget* bar, int id) {
+    bool show = bar->isHidden();
+    bar->setVisible(show);
+    m_actions.at(id)->setChecked(show);
 }
 
 void CMainFrame::UpdateCommandStates() {

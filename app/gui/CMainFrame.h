@@ -76,6 +76,8 @@ private:
     void CreateAccelerators();
     void ApplyPlacement();
     void UpdateLockKeys();
+    // Shows a hidden bar or hides a shown one, and checks its menu entry to match.
+    void ToggleBar(QWidget* bar, int id);
 
     CVireoDoc& m_doc;
     CVireoList* m_list = nullptr;

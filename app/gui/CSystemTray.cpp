@@ -13,16 +13,14 @@ struct TrayEntry {
     const char* text; // nullptr: separator
     int command;
 };
-constexpr int kAbout = 57664;
-constexpr int kClose = 57665;
 const TrayEntry kTrayMenu[] = {
     {"Paste", int(DocCommand::Paste)},
     {nullptr, 0},
-    {"Activate", CSystemTray::kActivate},
+    {"Activate", CSystemTray::kActivate}, // the default entry
     {"Settings", int(DocCommand::Settings)},
-    {"About", kAbout},
+    {"About", command_id::About},
     {nullptr, 0},
-    {"Close", kClose},
+    {"Close", command_id::Exit},
 };
 } // namespace
 

@@ -4,6 +4,7 @@
 // through a list of icons on a timer. Where the desktop has no notification area every
 // operation does nothing and reports failure.
 
+#include "app/gui/CommandTable.h"
 #include "app/gui/TrayBackend.h"
 
 #include <QElapsedTimer>
@@ -21,8 +22,8 @@ namespace vireo {
 class CSystemTray : public QObject {
     Q_OBJECT
 public:
-    // Menu commands of the tray menu.
-    static constexpr int kActivate = 32885;
+    // The tray menu's entry that brings the windows back; a left click runs it.
+    static constexpr int kActivate = command_id::Activate;
     static constexpr int kMenuId = 184;
 
     explicit CSystemTray(std::unique_ptr<TrayBackend> backend, QObject* parent = nullptr);

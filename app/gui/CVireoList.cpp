@@ -15,7 +15,6 @@
 #include <QPainter>
 
 #include <array>
-#include <charconv>
 
 namespace vireo {
 
@@ -77,14 +76,6 @@ void CombineCount(QImage& cell, const QImage& mask, QRgb selectedText) {
         }
     }
 }
-
-// The number a cell shows; text that is not a number counts as 0.
-long long CellNumber(const QString& text) {
-    QByteArray bytes = text.toLatin1();
-    long long value = 0;
-    std::from_chars(bytes.constData(), bytes.constData() + bytes.size(), value);
-    return value;
-}
 } // namespace
 
 CVireoList::CVireoList(CVireoDoc& doc, QWidget* parent) : sListView(parent), m_doc(doc) {
@@ -125,6 +116,14 @@ void CVireoList::AppendLine(const std::string& text, int image) {
 
 void CVireoList::SetText(int line, int column, const std::string& text) {
     SetCell(line, column, QString::fromStdString(text));
+}
+
+void CVireoList::SetProgress(int line, const LineProgress& progress) {
+    // A live stream has no size to measure a bar against.
+    Model().SetBar(line, {progress.live ? 0 : progress.size, progress.received,
+                          progress.status == LineProgress::Status::Count});
+    SetCell(line, ColSize, QString::fromStdString(SizeText(progress)));
+    SetCell(line, ColStatus, QString::fromStdString(StatusText(progress)));
 }
 
 void CVireoList::SetImage(int line, int image) {
@@ -234,19 +233,19 @@ void CVireoList::DrawCell(QPainter& p, const RowPaint& row, int column, const QR
         sListView::DrawCell(p, row, column, cell);
         return;
     }
-    PaintStatusCell(p, cell, Model().Cell(row.row, ColSize), Model().Cell(row.row, ColStatus),
+    PaintStatusCell(p, cell, Model().BarOf(row.row), Model().Cell(row.row, ColStatus),
                     palette().color(QPalette::Base), row.background, row.text, row.selected,
                     font());
 }
 
-void CVireoList::PaintStatusCell(QPainter& p, const QRect& cell, const QString& sizeText,
+void CVireoList::PaintStatusCell(QPainter& p, const QRect& cell, const ListTableModel::Bar& bar,
                                  const QString& statusText, const QColor& window,
                                  const QColor& background, const QColor& textColour, bool selected,
                                  const QFont& font) {
     QRect textRect(QPoint(cell.left() + kTextInset, cell.top() + 1),
                    QPoint(cell.right() - kTextInset, cell.bottom()));
     QFontMetrics metrics(font);
-    if (!statusText.isEmpty() && !statusText.front().isDigit()) {
+    if (!bar.shown) {
         // "busy", "received", an error: plain text.
         p.setPen(textColour);
         p.setFont(font);
@@ -256,8 +255,8 @@ void CVireoList::PaintStatusCell(QPainter& p, const QRect& cell, const QString& 
     }
     if (cell.width() <= 0 || cell.height() <= 0)
         return;
-    long long size = CellNumber(sizeText);
-    long long received = CellNumber(statusText);
+    qint64 size = bar.size;
+    qint64 received = bar.done;
 
     // The cell is composed off screen: its background, the bar, then the count combined
     // by XOR so that it reads black on the window colour and yellow on the blue bar.
@@ -272,9 +271,9 @@ void CVireoList::PaintStatusCell(QPainter& p, const QRect& cell, const QString& 
         c.fillRect(local.adjusted(0, 1, 0, -2), background);
     if (size > 0 && received > 0) {
         int usable = cell.width() - 4;
-        int bar = size < received ? usable : int(double(received) / double(size) * usable);
-        if (bar > 0)
-            c.fillRect(QRect(QPoint(2, 1), QPoint(2 + bar - 1, cell.height() - 4)), kBarBlue);
+        int filled = size < received ? usable : int(double(received) / double(size) * usable);
+        if (filled > 0)
+            c.fillRect(QRect(QPoint(2, 1), QPoint(2 + filled - 1, cell.height() - 4)), kBarBlue);
     }
     QRect countRect(QPoint(textRect.left() - cell.left(), 1),
                     QPoint(textRect.right() - cell.left(), cell.height() - 1));

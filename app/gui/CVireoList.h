@@ -28,6 +28,8 @@ public:
     // ---- ListLines
     void AppendLine(const std::string& text, int image) override;
     void SetText(int line, int column, const std::string& text) override;
+    // Writes the Size and Status texts and keeps the numbers for the bar.
+    void SetProgress(int line, const LineProgress& progress) override;
     void SetImage(int line, int image) override;
     void DeleteLine(int line) override;
     void SetTip(int line, const std::string& text) override;
@@ -38,8 +40,9 @@ public:
     QMenu* ContextMenu() const { return m_menu; }
     bool DraggingFromHere() const { return m_draggingFromHere; }
 
-    // The Status cell as the list draws it: text, or the received count over a bar.
-    static void PaintStatusCell(QPainter& p, const QRect& cell, const QString& sizeText,
+    // The Status cell as the list draws it: the status text when the bar is not shown,
+    // else the bar with its count.
+    static void PaintStatusCell(QPainter& p, const QRect& cell, const ListTableModel::Bar& bar,
                                 const QString& statusText, const QColor& window,
                                 const QColor& background, const QColor& textColour, bool selected,
                                 const QFont& font);

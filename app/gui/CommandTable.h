@@ -1,7 +1,8 @@
 #pragma once
 // The commands of the main window's menu and toolbar: ids, menu texts, status-bar prompts
-// and tooltips. The text after a tab in a menu text is a label only; the keys really
-// bound are kAccelerators.
+// and tooltips. The ids of the window's own commands are defined here and nowhere else;
+// those of the document's are DocCommand. The text after a tab in a menu text is a label only; the
+// keys really bound are kAccelerators.
 
 #include <QKeySequence>
 
@@ -10,7 +11,7 @@
 namespace vireo {
 
 namespace command_id {
-// Beside the document's commands (DocCommand):
+// Beside the document's commands (DocCommand), for the menus, the toolbar and the tray:
 inline constexpr int Exit = 57665;
 inline constexpr int About = 57664;
 inline constexpr int ToggleToolBar = 59392;

@@ -77,6 +77,14 @@ void ListTableModel::SetImage(int row, int image) {
     }
 }
 
+void ListTableModel::SetBar(int row, const Bar& bar) {
+    if (row < 0 || row >= RowTotal() || m_rows[size_t(row)].bar == bar)
+        return;
+    m_rows[size_t(row)].bar = bar;
+    if (row < m_published && !m_titles.empty())
+        Q_EMIT dataChanged(index(row, 0), index(row, int(m_titles.size()) - 1), {Qt::DisplayRole});
+}
+
 void ListTableModel::SetTip(int row, const QString& text) {
     if (row < 0 || row >= RowTotal() || m_rows[size_t(row)].tip == text)
         return;

@@ -3,6 +3,7 @@
 // through: the toolbar maps those four colours onto its palette.
 #include "app/gui/Artwork.h"
 
+#include "app/gui/CommandTable.h"
 #include "downloads/DocCommand.h"
 
 #include <QPainter>
@@ -16,7 +17,6 @@ const QColor kInk(0, 0, 0);
 const QColor kShadow(0x80, 0x80, 0x80);
 const QColor kSilver(0xc0, 0xc0, 0xc0);
 const QColor kPaper(0xff, 0xff, 0xff);
-constexpr int kAboutId = 57664;
 
 QPen Outline(const QColor& c = kInk, qreal w = 1) {
     return QPen(c, w, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
@@ -223,7 +223,7 @@ QImage ToolbarImage(int commandId, qreal dpr) {
     case kSettingsIcon:
         draw = Settings;
         break;
-    case kAboutId:
+    case command_id::About:
     case kLogAbout:
     case kHistoryAbout:
         draw = About;

@@ -196,8 +196,8 @@ void sListView::DrawCellText(QPainter& p, const RowPaint& row, const QRect& text
 
 void sListView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
                             const QList<int>& roles) {
-    // Rows are drawn whole, and one cell may depend on another (the progress bar reads the
-    // size): repaint the band of the changed rows. The rows all have one height and the
+    // Rows are drawn whole, and a row holds more than its cells' texts (the numbers of a
+    // progress bar): repaint the band of the changed rows. The rows all have one height and the
     // list is flat, so the band is computed, not looked up; the view's own lookup of a row
     // walks its items and would make a change far from the last row shown cost as much as
     // the list is long.

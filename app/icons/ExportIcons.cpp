@@ -3,8 +3,8 @@
 // installs its icon. With --sheet FILE it writes every picture of the program side by
 // side instead, to look at them.
 #include "app/gui/Artwork.h"
+#include "app/gui/CommandTable.h"
 #include "app/gui/ToolbarColours.h"
-#include "downloads/DocCommand.h"
 
 #include <QApplication>
 #include <QDir>
@@ -29,7 +29,6 @@ int WriteThemeIcons(const QString& root) {
 int WriteSheet(const QString& file, qreal dpr) {
     using namespace vireo;
     const int cell = 20;
-    const int tools[] = {57600, 57637, 32891, 32775, 32782, 32778, 32839, 32849, 32779, 57664};
     QImage sheet(QSize(cell * 31 + 4, cell * 4 + 4) * dpr, QImage::Format_ARGB32);
     sheet.setDevicePixelRatio(dpr);
     sheet.fill(Qt::white);
@@ -38,7 +37,9 @@ int WriteSheet(const QString& file, qreal dpr) {
         p.drawPixmap(2 + i * cell, 2, art::StateImage(i, dpr));
     ButtonColours colours = ButtonColours::FromPalette(QApplication::palette());
     int x = 2;
-    for (int id : tools) {
+    for (int id : ToolBarCommands()) {
+        if (id == 0)
+            continue; // a separator
         QImage colour = art::ToolbarImage(id, dpr);
         p.drawImage(x, 2 + cell, colour);
         p.drawImage(x, 2 + 2 * cell, MapToolbarImage(colour, colours, true));

@@ -64,13 +64,13 @@ Pixels Count(const QImage& image) {
     return p;
 }
 
-QImage PaintStatus(const QString& size, const QString& status) {
+QImage PaintStatus(const ListTableModel::Bar& bar, const QString& status = QString()) {
     QImage image(kCellWidth, kCellHeight, QImage::Format_RGB32);
     image.fill(kWhite);
     QPainter p(&image);
     QFont font = QApplication::font();
     font.setStyleStrategy(QFont::NoAntialias); // pixels are either text or not
-    CVireoList::PaintStatusCell(p, QRect(0, 0, kCellWidth, kCellHeight), size, status, kWhite,
+    CVireoList::PaintStatusCell(p, QRect(0, 0, kCellWidth, kCellHeight), bar, status, kWhite,
                                 kWhite, Qt::black, false, font);
     p.end();
     return image;
@@ -81,22 +81,21 @@ TEST(StatusCell, BarAndCountFollowTheSizeAndTheBytes) {
     constexpr int kUsable = kCellWidth - 4;
     constexpr int kBarRows = kCellHeight - 4; // from one below the top to four above the bottom
     struct Case {
-        const char* size;
-        const char* status;
+        qint64 size;
+        qint64 received;
         int barWidth; // 0: no bar
         bool overBar; // part of the count lies over the bar
     };
     const Case cases[] = {
-        {"1000", "250", kUsable / 4, false}, // a quarter; "250" centred, right of the bar
-        {"1000", "500", kUsable / 2, true},  // the bar ends under the count
-        {"1000", "1500", kUsable, true},     // more than the size: the whole bar
-        {"live", "300", 0, false},           // a live stream has no size, so no bar
-        {"1000", "0", 0, false},
-        {"0", "4096", 0, false}, // size not known yet
+        {1000, 250, kUsable / 4, false}, // a quarter; "250" centred, right of the bar
+        {1000, 500, kUsable / 2, true},  // the bar ends under the count
+        {1000, 1500, kUsable, true},     // more than the size: the whole bar
+        {1000, 0, 0, false},
+        {0, 4096, 0, false}, // size not known yet (or a live stream)
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.size) + " / " + c.status);
-        Pixels px = Count(PaintStatus(c.size, c.status));
+        SCOPED_TRACE(std::to_string(c.size) + " / " + std::to_string(c.received));
+        Pixels px = Count(PaintStatus({c.size, c.received, true}));
         EXPECT_EQ(px.other, 0); // white, blue, and the digits in black or yellow only
         if (c.barWidth > 0) {
             EXPECT_EQ(px.barEnd, 2 + c.barWidth - 1);
@@ -125,13 +124,13 @@ TEST(StatusCell, QuarterOfTheBytesReadsLikeAPlainDrawingOfBarAndNumber) {
     p.drawText(QRect(QPoint(2, 1), QPoint(kCellWidth - 3, kCellHeight - 3)), Qt::AlignCenter,
                "250");
     p.end();
-    EXPECT_TRUE(PaintStatus("1000", "250") == expected);
+    EXPECT_TRUE(PaintStatus({1000, 250, true}) == expected);
 }
 
 TEST(StatusCell, WordsAreWrittenAsTextAtTheLeft) {
     for (const char* status : {"received", "busy", "not found"}) {
         SCOPED_TRACE(status);
-        Pixels px = Count(PaintStatus("1000", status));
+        Pixels px = Count(PaintStatus({1000, 250, false}, status));
         EXPECT_EQ(px.blue, 0);
         EXPECT_GT(px.dark, 10);
         EXPECT_LE(px.textLeft, 4);
@@ -144,8 +143,8 @@ TEST(StatusCell, CountStaysReadableOnASelectedRow) {
     QPainter p(&image);
     QFont font = QApplication::font();
     font.setStyleStrategy(QFont::NoAntialias);
-    CVireoList::PaintStatusCell(p, image.rect(), "1000", "250", kWhite, kHighlight, kWhite, true,
-                                font);
+    CVireoList::PaintStatusCell(p, image.rect(), {1000, 250, true}, "250", kWhite, kHighlight,
+                                kWhite, true, font);
     p.end();
     // The selection mark leaves one row of window colour above and two below.
     EXPECT_EQ(QColor(image.pixel(60, 0)), kWhite);
@@ -308,6 +307,32 @@ TEST_F(ListView, ItsOwnDragIsNotTakenBack) {
     EXPECT_FALSE(list.dropped);
     EXPECT_FALSE(list.DraggingFromHere());
     EXPECT_EQ(doc.ItemCount(), 2);
+}
+
+// The document hands the list numbers; the list writes the texts the columns always showed
+// and keeps the numbers for the bar.
+TEST_F(ListView, TheListFormatsTheProgressItIsGiven) {
+    Settings().SetInt("maxdown", 0);
+    doc.RecountSlots();
+    AddFiles(1);
+    using S = LineProgress::Status;
+    struct Case {
+        LineProgress progress;
+        const char *size, *status;
+        ListTableModel::Bar bar;
+    } cases[] = {
+        {{1000, 250, false, S::Count, ""}, "1000", "250", {1000, 250, true}},
+        {{1000, 300, true, S::Count, ""}, "live", "300", {0, 300, true}}, // no size: no bar
+        {{5000000000, 0, false, S::Busy, ""}, "5000000000", "busy", {5000000000, 0, false}},
+        {{7, 7, false, S::Received, ""}, "7", "received", {7, 7, false}},
+        {{0, 12, false, S::Failed, "file not found"}, "0", "file not found", {0, 12, false}},
+    };
+    for (const Case& c : cases) {
+        List().SetProgress(0, c.progress);
+        EXPECT_EQ(List().Model().Cell(0, ColSize).toStdString(), c.size);
+        EXPECT_EQ(List().Model().Cell(0, ColStatus).toStdString(), c.status);
+        EXPECT_TRUE(List().Model().BarOf(0) == c.bar) << c.status;
+    }
 }
 
 // A failed row tells why when the pointer rests on any of its cells; started again, it

@@ -269,3 +269,20 @@ TEST_F(Commands, ShellWindowAndSettingsCommands) {
     EXPECT_EQ(doc.States(), (States{F, D, R, S, R}));
     EXPECT_EQ(ui.activityInDialog, std::vector<int>{0});
 }
+
+// The window asks the document which ids are its own; anything else is never enabled or
+// run by it.
+TEST_F(Commands, TheDocumentKnowsItsOwnIdsOnly) {
+    AddFiles(1);
+    Select(0);
+    for (DocCommand c : {DocCommand::Stop, DocCommand::Copy, DocCommand::OpenFile,
+                         DocCommand::DeleteFile, DocCommand::Help})
+        EXPECT_TRUE(CVireoDoc::HasCommand(int(c))) << int(c);
+    for (int id : {0, 57665, 57664, 59392, 32885}) {
+        EXPECT_FALSE(CVireoDoc::HasCommand(id)) << id;
+        EXPECT_FALSE(doc.CommandEnabled(DocCommand(id))) << id;
+        doc.RunCommand(DocCommand(id));
+    }
+    EXPECT_EQ(doc.ItemCount(), 1);
+    EXPECT_TRUE(ui.shell.empty() && ui.windows.empty() && ui.messages.empty());
+}

@@ -52,7 +52,7 @@ TEST_F(DocEvents, FinishMarksDoneAndStartsTheNext) {
 
 TEST_F(DocEvents, AMarkedPageIsHarvestedOnceAfterItsRowIsDone) {
     AddFiles(2);
-    doc.Row(0).linkToPage = 1;
+    doc.SetLinkToPage(0, true);
     WriteFile(doc.Item(0).TargetPath(), "<a href=x.zip>");
     WriteFile(doc.Item(1).TargetPath(), "<a href=y.zip>");
     doc.Fake(0).Finish();
@@ -65,7 +65,7 @@ TEST_F(DocEvents, AMarkedPageIsHarvestedOnceAfterItsRowIsDone) {
 
 TEST_F(DocEvents, AMarkedPageThatCannotBeReadIsNotHarvested) {
     AddFiles(1);
-    doc.Row(0).linkToPage = 1;
+    doc.SetLinkToPage(0, true);
     doc.Fake(0).Finish(); // no file was written
     EXPECT_TRUE(doc.harvested.empty());
     EXPECT_EQ(doc.State(0), D);
@@ -186,7 +186,7 @@ TEST_F(DocEvents, AFinishedPageQueuesTheLinksThatPassTheFilter) {
         Settings().SetInt("filter", c.filter);
         Settings().SetString(c.filter == 3 ? "passonly" : "except", c.list);
         ASSERT_TRUE(d.AddUrl("http://h.x/d/page.htm", false));
-        d.Row(0).linkToPage = 1;
+        d.SetLinkToPage(0, true);
         WriteFile(d.Item(0).TargetPath(), page);
         d.Fake(0).Finish();
         std::vector<std::string> urls;

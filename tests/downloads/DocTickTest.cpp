@@ -16,6 +16,10 @@ public:
         FakeListLines::SetText(line, column, text);
         ++touches.at(size_t(line));
     }
+    void SetProgress(int line, const LineProgress& progress) override {
+        FakeListLines::SetProgress(line, progress);
+        ++touches.at(size_t(line));
+    }
     void SetImage(int line, int image) override {
         FakeListLines::SetImage(line, image);
         ++touches.at(size_t(line));

@@ -11,7 +11,7 @@ using namespace vireo;
 using namespace vireo::test;
 
 namespace {
-class EntryList : public ::testing::Test {
+class DocEntries : public ::testing::Test {
 protected:
     void SetUp() override { UseDir(temp.Path("/dl")); }
     void UseDir(const std::string& dir) {
@@ -28,7 +28,7 @@ protected:
 };
 } // namespace
 
-TEST_F(EntryList, TargetPathNamesFilesFromAddresses) {
+TEST_F(DocEntries, TargetPathNamesFilesFromAddresses) {
     Settings().SetInt("indexnum", 0);
     struct Case {
         const char *url, *name;
@@ -54,12 +54,12 @@ TEST_F(EntryList, TargetPathNamesFilesFromAddresses) {
     EXPECT_EQ(Settings().GetInt("indexnum", 0), 3);
 }
 
-TEST_F(EntryList, StreamNamesIgnoreDotsInTheDirectory) {
+TEST_F(DocEntries, StreamNamesIgnoreDotsInTheDirectory) {
     UseDir(temp.Path("/my.files"));
     EXPECT_EQ(doc.TargetPath("pnm://h.x/live"), downDir + "/live.rm");
 }
 
-TEST_F(EntryList, IndexNamesWrapAfter666AndSkipNamesTaken) {
+TEST_F(DocEntries, IndexNamesWrapAfter666AndSkipNamesTaken) {
     Settings().SetInt("indexnum", 666);
     // A page of an earlier run and a file of the user's: both stay as they are.
     std::string own = downDir + "/index0.htm", users = downDir + "/index1.htm";
@@ -72,7 +72,7 @@ TEST_F(EntryList, IndexNamesWrapAfter666AndSkipNamesTaken) {
     EXPECT_TRUE(ReadBytes(users) == "mine");
 }
 
-TEST_F(EntryList, ClashingNamesAreNumberedWhileTheirEntriesExist) {
+TEST_F(DocEntries, ClashingNamesAreNumberedWhileTheirEntriesExist) {
     ASSERT_TRUE(doc.AddUrl("http://h.x/name.zip", false));
     ASSERT_TRUE(doc.AddUrl("http://other.y/name.zip", false));
     ASSERT_TRUE(doc.AddUrl("http://h.x/Name.ZIP", false));
@@ -89,7 +89,7 @@ TEST_F(EntryList, ClashingNamesAreNumberedWhileTheirEntriesExist) {
     EXPECT_EQ(doc.IndexOf(doc.Item(0)), 0);
 }
 
-TEST_F(EntryList, ClashNumbersGoIntoTheFileNameNotTheDirectory) {
+TEST_F(DocEntries, ClashNumbersGoIntoTheFileNameNotTheDirectory) {
     UseDir(temp.Path("/my.files"));
     for (int i = 0; i < 2; ++i) {
         ASSERT_TRUE(doc.AddUrl("http://h.x/a.zip", false));
@@ -99,7 +99,7 @@ TEST_F(EntryList, ClashNumbersGoIntoTheFileNameNotTheDirectory) {
     EXPECT_EQ(doc.Item(3).TargetPath(), downDir + "/readme1");
 }
 
-TEST_F(EntryList, ChangedTargetPathsKeepTheClashCheckTrue) {
+TEST_F(DocEntries, ChangedTargetPathsKeepTheClashCheckTrue) {
     ASSERT_TRUE(doc.AddUrl("http://h.x/a.zip", false));
     doc.Item(0).SetTargetPath(downDir + "/b.zip");
     ASSERT_TRUE(doc.AddUrl("http://h.x/a.zip", false));
@@ -108,7 +108,7 @@ TEST_F(EntryList, ChangedTargetPathsKeepTheClashCheckTrue) {
     EXPECT_EQ(Name(2), "b1.zip");
 }
 
-TEST_F(EntryList, AddUrlRefusesInvalidAndFilteredAddresses) {
+TEST_F(DocEntries, AddUrlRefusesInvalidAndFilteredAddresses) {
     Settings().SetInt("indexnum", 0);
     EXPECT_FALSE(doc.AddUrl("http:///a.zip", false));
     EXPECT_FALSE(doc.AddUrl("http://h.x/a b.zip", false));
@@ -127,7 +127,7 @@ TEST_F(EntryList, AddUrlRefusesInvalidAndFilteredAddresses) {
     EXPECT_EQ(doc.ItemCount(), 2);
 }
 
-TEST_F(EntryList, NewEntryWaitsWithResumeAllowed) {
+TEST_F(DocEntries, NewEntryWaitsWithResumeAllowed) {
     ASSERT_TRUE(doc.AddUrl("http://h.x/f.bin", false));
     DownloadItem& item = doc.Item(0);
     EXPECT_EQ(item.Flags(), IF_RESUME);
@@ -140,4 +140,59 @@ TEST_F(EntryList, NewEntryWaitsWithResumeAllowed) {
     EXPECT_EQ(view.lines[0].text,
               (std::array<std::string, kColumnCount>{"f.bin", "0", "0", "0:00:00", "", "0", "0",
                                                      "http://h.x/f.bin"}));
+}
+
+// The entry list on its own, with plain items that belong to no document.
+namespace {
+std::unique_ptr<DownloadItem> Plain(const std::string& path) {
+    return std::make_unique<DownloadItem>("http://h.x/f", path, nullptr);
+}
+} // namespace
+
+TEST(EntryListClass, RemovingRenumbersTheLaterEntriesAndFreesThePath) {
+    vireo::EntryList list;
+    std::vector<DownloadItem*> items;
+    for (const char* path : {"/d/a", "/d/b", "/d/c", "/d/d"})
+        items.push_back(&list.Append(Plain(path)));
+    EXPECT_TRUE(list.TakeChanged());
+    EXPECT_FALSE(list.TakeChanged()); // once only
+    list.Row(2).linkToPage = 1;
+
+    list.Remove(1);
+    EXPECT_TRUE(list.TakeChanged());
+    ASSERT_EQ(list.Count(), 3);
+    for (int i = 0; i < list.Count(); ++i)
+        EXPECT_EQ(list.IndexOf(list.Item(i)), i);
+    EXPECT_EQ(list.Row(1).linkToPage, 1); // rows move with their items
+    EXPECT_EQ(list.Find(items[3]), 2);
+    EXPECT_EQ(list.Find(items[1]), -1); // gone, and not touched to find that out
+    EXPECT_FALSE(list.PathInUse("/d/b"));
+    EXPECT_TRUE(list.PathInUse("/D/C")); // paths compare without regard to case
+
+    list.Remove(-1);
+    list.Remove(3);
+    EXPECT_EQ(list.Count(), 3);
+    EXPECT_FALSE(list.TakeChanged());
+}
+
+TEST(EntryListClass, ThePathIndexFollowsRenamesAndCountsEveryEntryOfAPath) {
+    vireo::EntryList list;
+    DownloadItem& a = list.Append(Plain("/d/x.zip"));
+    list.Append(Plain("/d/X.ZIP"));
+    list.Remove(1);
+    EXPECT_TRUE(list.PathInUse("/d/x.zip")); // the first entry still has it
+
+    a.SetTargetPath("/d/y.zip");
+    list.OnPathChanged(a, "/d/x.zip");
+    EXPECT_FALSE(list.PathInUse("/d/x.zip"));
+    EXPECT_TRUE(list.PathInUse("/d/y.zip"));
+
+    // An item that is not listed changes nothing.
+    std::unique_ptr<DownloadItem> stranger = Plain("/d/z.zip");
+    stranger->SetTargetPath("/d/y.zip");
+    list.OnPathChanged(*stranger, "/d/z.zip");
+    EXPECT_EQ(list.IndexOf(*stranger), -1);
+    EXPECT_FALSE(list.PathInUse("/d/z.zip"));
+    // Only an open file counts as written: none of these has one.
+    EXPECT_FALSE(list.PathWrittenByOther("/d/y.zip", *stranger));
 }

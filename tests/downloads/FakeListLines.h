@@ -14,6 +14,7 @@ public:
     struct Line {
         std::array<std::string, kColumnCount> text;
         int image = -1;
+        LineProgress progress;
     };
     std::vector<Line> lines;
     int selected = -1;
@@ -26,6 +27,13 @@ public:
     }
     void SetText(int line, int column, const std::string& text) override {
         lines.at(size_t(line)).text.at(size_t(column)) = text;
+    }
+    // Formats the numbers as every view does.
+    void SetProgress(int line, const LineProgress& progress) override {
+        Line& shown = lines.at(size_t(line));
+        shown.progress = progress;
+        shown.text[ColSize] = SizeText(progress);
+        shown.text[ColStatus] = StatusText(progress);
     }
     void SetImage(int line, int image) override { lines.at(size_t(line)).image = image; }
     void DeleteLine(int line) override { lines.erase(lines.begin() + line); }

@@ -179,7 +179,7 @@ class PageHarvest : public test::DocFixture {};
 TEST_F(PageHarvest, LinksWithControlBytesAreNotQueued) {
     doc.harvestLinks = true;
     ASSERT_TRUE(doc.AddUrl("http://h.x/d/page.htm", false));
-    doc.Row(0).linkToPage = 1;
+    doc.SetLinkToPage(0, true);
     QFile page(QString::fromStdString(doc.Item(0).TargetPath()));
     ASSERT_TRUE(page.open(QIODevice::WriteOnly));
     page.write("<a href=\"http://victim.example/f.zip\tHTTP/1.1\r\nX-Injected:yes\r\nY:\">"

@@ -4,11 +4,11 @@ using namespace vireo;
 using namespace vireo::test;
 
 namespace {
-using Scheduler = DocFixture;
+using DocScheduler = DocFixture;
 using States = std::vector<ItemState>;
 } // namespace
 
-TEST_F(Scheduler, StartsUpToMaxDownInListOrderAndRefillsFreedSlots) {
+TEST_F(DocScheduler, StartsUpToMaxDownInListOrderAndRefillsFreedSlots) {
     AddFiles(5);
     EXPECT_EQ(doc.States(), (States{R, R, W, W, W}));
     EXPECT_EQ(doc.script.started, (std::vector<std::string>{Url(0), Url(1)}));
@@ -22,7 +22,7 @@ TEST_F(Scheduler, StartsUpToMaxDownInListOrderAndRefillsFreedSlots) {
     ExpectSlotsAgree();
 }
 
-TEST_F(Scheduler, EveryWayOutOfRunningGivesItsSlotToTheNextWaitingRow) {
+TEST_F(DocScheduler, EveryWayOutOfRunningGivesItsSlotToTheNextWaitingRow) {
     struct Case {
         const char* name;
         std::function<void(DocFixture&)> end; // ends entry 0, which runs
@@ -55,7 +55,7 @@ TEST_F(Scheduler, EveryWayOutOfRunningGivesItsSlotToTheNextWaitingRow) {
     }
 }
 
-TEST_F(Scheduler, LoweringMaxDownStopsNothingAndStartsNothingUntilBelowIt) {
+TEST_F(DocScheduler, LoweringMaxDownStopsNothingAndStartsNothingUntilBelowIt) {
     SetMaxDown(3);
     AddFiles(5);
     ASSERT_EQ(doc.States(), (States{R, R, R, W, W}));
@@ -72,7 +72,7 @@ TEST_F(Scheduler, LoweringMaxDownStopsNothingAndStartsNothingUntilBelowIt) {
     ExpectSlotsAgree();
 }
 
-TEST_F(Scheduler, AFailedStartIsMarkedFailedAndThePassMovesOn) {
+TEST_F(DocScheduler, AFailedStartIsMarkedFailedAndThePassMovesOn) {
     // Failing quietly, and failing with a notification that runs a nested pass from inside
     // the start, must give the same rows, with every entry started once.
     for (StartResult how : {StartResult::Fail, StartResult::FailNotified}) {
@@ -88,7 +88,7 @@ TEST_F(Scheduler, AFailedStartIsMarkedFailedAndThePassMovesOn) {
     }
 }
 
-TEST_F(Scheduler, NestedPassStartsLaterRowsAndTheOuterPassSkipsThem) {
+TEST_F(DocScheduler, NestedPassStartsLaterRowsAndTheOuterPassSkipsThem) {
     SetMaxDown(0);
     AddFiles(4);
     doc.script.results = {{Url(0), StartResult::FailNotified}};
@@ -99,7 +99,7 @@ TEST_F(Scheduler, NestedPassStartsLaterRowsAndTheOuterPassSkipsThem) {
     ExpectSlotsAgree();
 }
 
-TEST_F(Scheduler, AFileCompleteOnDiskIsDoneWithoutHoldingASlot) {
+TEST_F(DocScheduler, AFileCompleteOnDiskIsDoneWithoutHoldingASlot) {
     for (StartResult how : {StartResult::Complete, StartResult::CompleteButStarted}) {
         SCOPED_TRACE(int(how));
         doc.RunCommand(DocCommand::NewList);
@@ -111,7 +111,7 @@ TEST_F(Scheduler, AFileCompleteOnDiskIsDoneWithoutHoldingASlot) {
     }
 }
 
-TEST_F(Scheduler, EntriesAddedWhileSlotsAreFullWaitAndStartLater) {
+TEST_F(DocScheduler, EntriesAddedWhileSlotsAreFullWaitAndStartLater) {
     SetMaxDown(1);
     AddFiles(3);
     doc.Fake(0).Fail(404);
@@ -124,4 +124,81 @@ TEST_F(Scheduler, EntriesAddedWhileSlotsAreFullWaitAndStartLater) {
     doc.Fake(2).Finish();
     EXPECT_EQ(doc.States(), (States{R, D, D, W}));
     ExpectSlotsAgree();
+}
+
+// The scheduler on its own: plain items in an entry list, rows set by the test.
+namespace {
+class SchedulerClass : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (int i = 0; i < 6; ++i)
+            entries.Append(std::make_unique<DownloadItem>("http://h.x/" + std::to_string(i),
+                                                          "/d/" + std::to_string(i), nullptr));
+    }
+    void Set(int i, ItemState now) {
+        ItemState old = entries.State(i);
+        entries.Row(i).state = now;
+        scheduler.OnStateChanged(i, entries.Item(i), old, now);
+    }
+    std::vector<int> RunningIndexes() const {
+        std::vector<int> out;
+        for (const DownloadItem* item : scheduler.Running())
+            out.push_back(item->Index());
+        return out;
+    }
+    // One pass whose starts all succeed; returns the rows it offered.
+    std::vector<int> Pass() {
+        std::vector<int> offered;
+        scheduler.Schedule([&](int i) {
+            offered.push_back(i);
+            Set(i, R);
+            scheduler.TakeSlot();
+        });
+        return offered;
+    }
+
+    vireo::EntryList entries;
+    vireo::Scheduler scheduler{entries};
+};
+} // namespace
+
+TEST_F(SchedulerClass, RunningEntriesStayInListOrderAndSlotsNeverGoBelowZero) {
+    for (int i : {4, 1, 5, 0})
+        Set(i, R);
+    EXPECT_EQ(RunningIndexes(), (std::vector<int>{0, 1, 4, 5}));
+    Set(1, D);
+    Set(4, R); // running to running changes nothing
+    EXPECT_EQ(RunningIndexes(), (std::vector<int>{0, 4, 5}));
+    scheduler.Recount(2);
+    EXPECT_EQ(scheduler.FreeSlots(), 0);
+    scheduler.Recount(5);
+    EXPECT_EQ(scheduler.FreeSlots(), 2);
+}
+
+TEST_F(SchedulerClass, APassOffersWaitingRowsInOrderAndAWaitingRowBeforeItsStartIsSeenAgain) {
+    Set(2, D);
+    scheduler.Recount(3);
+    EXPECT_EQ(Pass(), (std::vector<int>{0, 1, 3}));
+    EXPECT_EQ(scheduler.FreeSlots(), 0);
+    EXPECT_EQ(Pass(), std::vector<int>{}); // no slot
+
+    Set(4, S);
+    Set(5, S);
+    EXPECT_FALSE(scheduler.HasWaiting());
+    Set(0, W); // back to waiting, before where the last pass began
+    EXPECT_TRUE(scheduler.HasWaiting());
+    scheduler.Recount(3);
+    EXPECT_EQ(Pass(), std::vector<int>{0});
+
+    // The entry before the first waiting one leaves: the first waiting row moves up.
+    Set(5, W);
+    Set(1, D);
+    Set(0, S);
+    scheduler.Recount(3);
+    EXPECT_EQ(Pass(), std::vector<int>{5});
+    Set(2, W);
+    entries.Remove(0);
+    scheduler.OnEntryRemoved(0);
+    scheduler.Recount(3);
+    EXPECT_EQ(Pass(), std::vector<int>{1}); // the old row 2
 }

@@ -1,6 +1,7 @@
+// The row presentation on its own: an entry list of one plain item and a recording view.
+#include "downloads/RowPresenter.h"
 #include "FakeListLines.h"
 #include "TempSettings.h"
-#include "downloads/VireoDoc.h"
 #include "engine/TransferJob.h"
 
 #include <gtest/gtest.h>
@@ -23,27 +24,28 @@ public:
 class RowText : public ::testing::Test {
 protected:
     void SetUp() override {
-        Settings().SetString("downpath", temp.Dir());
         Settings().SetInt("animated", 1);
-        ASSERT_TRUE(doc.AddUrl("http://h.x/file.iso", false));
+        entries.Append(std::make_unique<DownloadItem>("http://h.x/file.iso",
+                                                      temp.Dir() + "/file.iso", nullptr));
+        rows.AppendLine(Item().TargetPath());
     }
-    DownloadItem& Item() { return doc.Item(0); }
-    ItemRow& Row() { return doc.Row(0); }
+    DownloadItem& Item() { return entries.Item(0); }
+    ItemRow& Row() { return entries.Row(0); }
     const std::string& Text(int column) {
-        doc.RefreshRow(Item());
+        rows.Refresh(Item());
         return view.lines[0].text[size_t(column)];
     }
     int Image() {
-        doc.RefreshRow(Item());
+        rows.Refresh(Item());
         return view.lines[0].image;
     }
 
     test::TempSettings temp;
     test::FakeListLines view;
-    CVireoDoc doc{&view};
+    EntryList entries;
+    RowPresenter rows{entries, &view};
 };
 } // namespace
-
 TEST_F(RowText, StatusTextLaterStepsWin) {
     struct Case {
         uint32_t flags;
@@ -130,4 +132,26 @@ TEST_F(RowText, ReceivingRowsAnimateThroughElevenImages) {
 
     Settings().SetInt("animated", 0);
     EXPECT_EQ(Image(), 11);
+}
+
+TEST_F(RowText, TheTickEndsASecondEveryFifthCallAndOnlyThenShowsProgress) {
+    Row().state = ItemState::Running;
+    Item().SetJob(std::make_unique<FakeJob>(4096, 1024, 512, 1, 6));
+    Item().SetFlags(IF_DIRTY | IF_RECEIVING);
+    std::vector<DownloadItem*> running{&Item()};
+    std::vector<bool> ends;
+    for (int i = 0; i < 10; ++i) {
+        ends.push_back(rows.Tick(running));
+        if (i == 3) {
+            EXPECT_EQ(view.lines[0].text[ColStatus], ""); // nothing shown before the second
+        }
+    }
+    EXPECT_EQ(ends, (std::vector<bool>{false, false, false, false, true, false, false, false, false,
+                                       true}));
+    EXPECT_EQ(view.lines[0].text[ColSize], "4096");
+    EXPECT_EQ(view.lines[0].text[ColStatus], "1024");
+    EXPECT_EQ(view.lines[0].text[ColElapsed], "0:00:01"); // shown before it counts on
+    EXPECT_EQ(Row().elapsed, 2);
+    EXPECT_FALSE(Item().HasFlag(IF_DIRTY));
+    EXPECT_EQ(rows.TickCounter(), 0);
 }
