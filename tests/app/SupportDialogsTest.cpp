@@ -5,7 +5,7 @@
 #include "app/gui/LogWindow.h"
 #include "app/gui/SupportReportDialog.h"
 #include "app/gui/SupportSendDialog.h"
-#include "engine/TextCoding.h"
+#include "common/PercentCoding.h"
 #include "log/SupportReport.h"
 #include "log/TransferLog.h"
 #include "peers/ScriptedServer.h"
@@ -33,7 +33,7 @@ std::string Joined(const ScriptedServer& server) {
     for (const QByteArray& request : server.Requests()) {
         const int q = request.indexOf('?');
         std::string piece = request.mid(q + 1, request.indexOf(" HTTP/1.1") - q - 1).toStdString();
-        PercentDecode(piece);
+        piece = PercentDecode(piece, PercentDigits::Checked);
         all += piece;
     }
     return all;
