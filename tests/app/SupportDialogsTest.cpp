@@ -43,8 +43,8 @@ class SupportDialogsTest : public GuiFixture {
 public:
     void SetUpSettings() override {
         GuiFixture::SetUpSettings();
-        Settings().SetInt("log", 1);
-        Settings().SetString("supportserver", server.HostPort().toStdString());
+        Settings().SetInt(keys::Log, 1);
+        Settings().SetString(keys::SupportServer, server.HostPort().toStdString());
     }
     void SetUp() override {
         GuiFixture::SetUp();
@@ -125,7 +125,7 @@ TEST_F(SupportDialogsTest, TheReportWithTheLogReachesTheServerAndNameAndAddressA
     SendFromWindow("Other", "other@x", "", false);
     EXPECT_EQ(reportPreset, "Ann Lee|ann@example.org");
     EXPECT_EQ(server.ConnectionCount(), 2);
-    EXPECT_EQ(Settings().GetString("name", ""), "Ann Lee");
+    EXPECT_EQ(Settings().GetString(keys::Name), "Ann Lee");
     EXPECT_EQ(window->CurrentDialog(), nullptr);
 }
 

@@ -23,8 +23,8 @@ public:
 class RowText : public ::testing::Test {
 protected:
     void SetUp() override {
-        Settings().SetString("downpath", temp.Dir());
-        Settings().SetInt("animated", 1);
+        Settings().SetString(keys::DownPath, temp.Dir());
+        Settings().SetInt(keys::Animated, 1);
         ASSERT_TRUE(doc.AddUrl("http://h.x/file.iso", false));
     }
     DownloadItem& Item() { return doc.Item(0); }
@@ -128,6 +128,6 @@ TEST_F(RowText, ReceivingRowsAnimateThroughElevenImages) {
     EXPECT_GE(Image(), 6);
     EXPECT_GE(Row().imageCycle, 0);
 
-    Settings().SetInt("animated", 0);
+    Settings().SetInt(keys::Animated, 0);
     EXPECT_EQ(Image(), 11);
 }

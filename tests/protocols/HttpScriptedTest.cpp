@@ -90,7 +90,7 @@ TEST_F(HttpScripted, ConnectionCutAtByteNIsResumed) {
 }
 
 TEST_F(HttpScripted, StalledConnectionTimesOutAndRetries) {
-    Settings().SetInt("timeout", 1);
+    Settings().SetInt(keys::Timeout, 1);
     QByteArray length = "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
     server.AddScript(
         {S::ExpectRequest(), S::Send(Header(200, length) + body.left(100)), S::Stall()});
@@ -104,8 +104,8 @@ TEST_F(HttpScripted, StalledConnectionTimesOutAndRetries) {
 }
 
 TEST_F(HttpScripted, AttemptsRunOutWithTheByteCount) {
-    Settings().SetInt("timeout", 1);
-    Settings().SetInt("maxattemp", 1);
+    Settings().SetInt(keys::Timeout, 1);
+    Settings().SetInt(keys::MaxAttemp, 1);
     server.AddScript(
         {S::ExpectRequest(), S::Send(Header(200, "Content-Length: 10\r\n") + "abc"), S::Stall()});
     h.Start(Url());
@@ -156,7 +156,7 @@ TEST_F(HttpScripted, RangesThatCannotBeAppendedStartTheFileOver) {
 }
 
 TEST_F(HttpScripted, OversizedHeaderEndsTheAttempt) {
-    Settings().SetInt("maxattemp", 1);
+    Settings().SetInt(keys::MaxAttemp, 1);
     server.AddScript({S::ExpectRequest(),
                       S::Send("HTTP/1.1 200 OK\r\nX: " + QByteArray(70000, 'x')), S::Stall()});
     h.Start(Url());
@@ -293,10 +293,10 @@ TEST_F(HttpScripted, ProxyRequestsNameThePortOnlyWhereItIsNotTheDefault) {
     for (const Case& c : cases) {
         ItemHarness run;
         ScriptedServer proxy;
-        Settings().SetInt("proxy", 1);
-        Settings().SetString("proxyserver", "127.0.0.1");
-        Settings().SetInt("proxyport", proxy.Port());
-        Settings().SetInt("maxattemp", 1);
+        Settings().SetInt(keys::Proxy, 1);
+        Settings().SetString(keys::ProxyServer, "127.0.0.1");
+        Settings().SetInt(keys::ProxyPort, proxy.Port());
+        Settings().SetInt(keys::MaxAttemp, 1);
         proxy.AddScript({S::ExpectRequest(), S::Send(Header(403, "Content-Length: 0\r\n"))});
         run.Start(c.url);
         ASSERT_TRUE(run.WaitDone()) << c.url;
@@ -328,7 +328,7 @@ TEST_F(HttpScripted, InterimAnswersAreSkipped) {
             SCOPED_TRACE(std::string(c.what) + (cut ? ", cut reads" : ", one read"));
             ItemHarness run;
             ScriptedServer peer;
-            Settings().SetInt("maxattemp", 1);
+            Settings().SetInt(keys::MaxAttemp, 1);
             QByteArray answer = c.interim + final;
             peer.AddScript(
                 {S::ExpectRequest(), cut ? S::SendSlowly(answer, 4, 1) : S::Send(answer)});
