@@ -1,6 +1,8 @@
 // Vireo's entry point.
 #include "app/CommandLine.h"
+#if VIREO_WIDGETS
 #include "app/gui/GuiApp.h"
+#endif
 #include "app/headless/HeadlessSession.h"
 
 #include <cstdio>
@@ -10,6 +12,7 @@
 #include <vector>
 
 namespace {
+#if VIREO_WIDGETS
 bool DisplayAvailable() {
     const char* x11 = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
@@ -19,6 +22,7 @@ bool DisplayAvailable() {
 bool UseTerminal(const vireo::RunOptions& options) {
     return options.headless || !DisplayAvailable();
 }
+#endif
 } // namespace
 
 int main(int argc, char** argv) {
@@ -37,8 +41,12 @@ int main(int argc, char** argv) {
     case vireo::ParsedArgs::Run:
         break;
     }
+#if VIREO_WIDGETS
     int status = UseTerminal(parsed.options) ? vireo::RunHeadless(parsed.options, argc, argv)
                                              : vireo::RunGui(parsed.options, argc, argv);
+#else
+    int status = vireo::RunHeadless(parsed.options, argc, argv); // built without the window
+#endif
     // Everything the program owns is saved and closed by now. A host-name lookup that was
     // abandoned may still be running in the network library's thread pool, and that pool
     // does not survive the teardown of static objects; so leave without it.

@@ -26,15 +26,4 @@ inline bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     return true;
 }
 
-// The value of a hexadecimal digit, or -1 for any other character.
-inline int HexDigitValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 } // namespace vireo

@@ -1,6 +1,7 @@
 #include "downloads/RecentUrls.h"
 
 #include "common/ByteBuffer.h"
+#include "common/LineSplitter.h"
 #include "common/WriteFileAtomically.h"
 #include "settings/SettingsStore.h"
 
@@ -10,15 +11,9 @@ namespace vireo {
 
 std::vector<std::string> RecentUrls::Parse(std::string_view text) {
     std::vector<std::string> urls;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find_first_of("\r\n", pos);
-        if (end == std::string_view::npos)
-            end = text.size();
-        if (end > pos)
-            urls.emplace_back(text.substr(pos, end - pos));
-        pos = end + 1;
-    }
+    for (std::string_view line : SplitLines(text))
+        if (!line.empty())
+            urls.emplace_back(line);
     return urls;
 }
 

@@ -1,6 +1,6 @@
 #include "engine/FileNames.h"
 
-#include "common/AsciiCase.h"
+#include "common/PercentCoding.h"
 
 #include <cstdint>
 #include <cstring>
@@ -56,23 +56,6 @@ bool IsC1Control(std::string_view sequence) {
            static_cast<unsigned char>(sequence[1]) <= 0x9F;
 }
 
-// Decodes %XX where both digits are hexadecimal; any other '%' stays as it is.
-std::string PercentDecodeStrict(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size()) {
-            int high = HexDigitValue(text[i + 1]), low = HexDigitValue(text[i + 2]);
-            if (high >= 0 && low >= 0) {
-                out += char(high * 16 + low);
-                i += 2;
-                continue;
-            }
-        }
-        out += text[i];
-    }
-    return out;
-}
 } // namespace
 
 std::string SanitizeFileName(std::string_view name) {
@@ -101,7 +84,7 @@ std::string FileNameFromUrl(std::string_view address) {
     address = address.substr(0, address.find('#'));
     size_t slash = address.rfind('/');
     std::string_view last = slash == std::string_view::npos ? address : address.substr(slash + 1);
-    std::string name = PercentDecodeStrict(last.substr(0, last.find('?')));
+    std::string name = PercentDecode(last.substr(0, last.find('?')), PercentDigits::Checked);
     if (name == "." || name == "..")
         return std::string();
     return SanitizeFileName(name);

@@ -1,50 +1,20 @@
 #include "engine/TextCoding.h"
 
-#include "common/AsciiCase.h"
+#include "common/PercentCoding.h"
 
-#include <algorithm>
 #include <cstdint>
 
 namespace vireo {
 
 namespace {
-// Digits are not validated: anything else counts as 0.
-int HexValue(char c) { return std::max(0, HexDigitValue(c)); }
-
 bool IsBlank(unsigned char c) {
     return c <= 0x20;
 }
 } // namespace
 
-void PercentDecode(std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size()) {
-            out += char(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    text.swap(out);
-}
-
 std::string PercentEscape(std::string_view text) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(text.size());
-    for (char ch : text) {
-        auto c = static_cast<unsigned char>(ch);
-        if (c < '!' || c >= 0x80 || c == '#' || c == '%') {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
-        } else {
-            out += ch;
-        }
-    }
-    return out;
+    return PercentEncode(
+        text, [](unsigned char c) { return c < '!' || c >= 0x80 || c == '#' || c == '%'; });
 }
 
 std::string Base64Encode(std::string_view text) {

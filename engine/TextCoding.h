@@ -1,14 +1,12 @@
 #pragma once
-// Small text routines around addresses: percent coding, base64 for Basic authorization,
-// masking for logs, trimming.
+// Small text routines around addresses: percent escaping, base64 for Basic authorization,
+// masking for logs, trimming. Decoding %XX is common/PercentCoding.h.
 
 #include <string>
 #include <string_view>
 
 namespace vireo {
 
-// Each '%' and the two characters after it become one byte (digits not validated).
-void PercentDecode(std::string& text);
 // Controls, space, bytes of 0x80 and above, '#' and '%' become %XX (upper-case hex).
 std::string PercentEscape(std::string_view text);
 // RFC 2045 base64 of the bytes up to the first NUL, without line breaks.

@@ -1,6 +1,7 @@
 #include "engine/UrlParts.h"
 
 #include "common/AsciiCase.h"
+#include "common/PercentCoding.h"
 #include "engine/TextCoding.h"
 #include "settings/SettingsStore.h"
 
@@ -63,7 +64,7 @@ void ParseUrl(std::string_view url, UrlParts& parts, int pnmPort) {
 
     if (size_t at = hostPart.find('@'); at != npos) {
         parts.credentials = std::string(hostPart.substr(0, at));
-        PercentDecode(parts.credentials);
+        parts.credentials = PercentDecode(parts.credentials, PercentDigits::Unchecked);
         hostPart.remove_prefix(at + 1);
     }
 

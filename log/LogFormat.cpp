@@ -1,5 +1,7 @@
 #include "log/LogFormat.h"
 
+#include "common/Hex.h"
+
 namespace vireo {
 
 namespace {
@@ -66,12 +68,10 @@ std::string FormatLogFieldLine(std::string_view name, std::string_view text) {
 }
 
 std::string FormatDumpRow(const uint8_t* bytes, size_t count) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     std::string row;
     row.reserve(count * 4);
     for (size_t i = 0; i < count; ++i) {
-        row += kHex[bytes[i] >> 4];
-        row += kHex[bytes[i] & 0x0F];
+        AppendHexByte(row, bytes[i]);
         row += ' ';
     }
     for (size_t i = 0; i < count; ++i)

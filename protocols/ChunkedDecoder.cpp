@@ -1,6 +1,6 @@
 #include "protocols/ChunkedDecoder.h"
 
-#include "common/AsciiCase.h"
+#include "common/Hex.h"
 
 namespace vireo {
 

@@ -1,6 +1,7 @@
 #include "protocols/HeaderTable.h"
 
 #include "common/AsciiCase.h"
+#include "common/LineSplitter.h"
 
 #include <cstdio>
 
@@ -20,22 +21,18 @@ size_t HeaderTable::FindEnd(std::string_view b, size_t from) {
 void HeaderTable::Parse(std::string_view header) {
     Clear();
     std::vector<std::string> lines;
-    std::string line;
-    for (size_t i = 0; i < header.size(); ++i) {
-        char c = header[i];
-        if (c == '\r' || c == '\n') {
-            if (c == '\r' && i + 1 < header.size() && header[i + 1] == '\n')
-                ++i;
-            else if (c == '\n' && i + 1 < header.size() && header[i + 1] == '\n')
-                ++i; // an LF right after a line-ending LF belongs to it
-            lines.push_back(std::move(line));
-            line.clear();
-        } else {
-            line += c;
+    LineSplitter splitter(header);
+    bool endedByLf = false;
+    for (std::string_view line; splitter.Next(&line);) {
+        // An LF right after a line-ending LF belongs to it: no empty line between them.
+        bool lf = splitter.End() == "\n";
+        if (line.empty() && lf && endedByLf) {
+            endedByLf = false;
+            continue;
         }
+        endedByLf = lf;
+        lines.emplace_back(line);
     }
-    if (!line.empty())
-        lines.push_back(std::move(line));
 
     for (const std::string& l : lines) {
         size_t colon = l.find(':');

@@ -1,6 +1,7 @@
 #include "protocols/HttpRequest.h"
 
 #include "common/AsciiCase.h"
+#include "common/PercentCoding.h"
 
 namespace vireo {
 
@@ -15,20 +16,7 @@ const char kResumeAgent[] = "User-Agent: Corvid (Build 777) pro\r\n";
 // Controls, space and DEL as %XX; every other byte as it is, '%' included, so an escaped
 // address is sent unchanged.
 std::string WireSafe(std::string_view text) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        unsigned char u = static_cast<unsigned char>(c);
-        if (u <= 0x20 || u == 0x7f) {
-            out += '%';
-            out += kHex[u >> 4];
-            out += kHex[u & 0xf];
-        } else {
-            out += c;
-        }
-    }
-    return out;
+    return PercentEncode(text, [](unsigned char c) { return c <= 0x20 || c == 0x7f; });
 }
 RequestExtras& Extras() {
     static RequestExtras extras;

@@ -1,6 +1,7 @@
 #include "protocols/SupportSender.h"
 
 #include "engine/TextCoding.h"
+#include "protocols/HeaderTable.h"
 #include "protocols/HttpRequest.h"
 #include "settings/SettingsStore.h"
 
@@ -105,16 +106,9 @@ void SupportSender::OnReadyRead() {
     if (end == std::string::npos && m_statusLine.size() < 512)
         return; // the status line is still coming
     m_statusRead = true;
-    // "HTTP/1.x 200 Reason": the code stands between the first and the second space.
-    const std::string line = m_statusLine.substr(0, end);
-    const auto first = line.find(' ');
-    std::string code;
-    if (first != std::string::npos) {
-        const auto second = line.find_first_of(" \r", first + 1);
-        code = line.substr(first + 1,
-                           second == std::string::npos ? std::string::npos : second - first - 1);
-    }
-    m_confirmed = code == "200";
+    HeaderTable reply;
+    reply.Parse(std::string_view(m_statusLine).substr(0, end));
+    m_confirmed = reply.Status() == 200;
     if (!m_confirmed)
         Fail();
 }

@@ -81,45 +81,49 @@ inline constexpr IntKey Notify{"notify", 1};
 inline constexpr IntKey WatchClipboard{"watchclipboard", 0};
 } // namespace keys
 
-// The values the first run writes, in the order it writes them. The proxy keys,
-// "downpath" and "version" follow them (see RunFirstRun).
+// The values the first run writes, in the order it writes them, each under its key
+// above. The proxy keys, "downpath" and "version" follow them (see RunFirstRun).
 struct FirstRunValue {
+    constexpr FirstRunValue(const IntKey& k, int value) : key(k.name), number(value) {}
+    constexpr FirstRunValue(const StringKey& k, std::string_view value)
+        : key(k.name), text(value), isText(true) {}
+
     std::string_view key;
-    int number;
+    int number = 0;
     std::string_view text;
-    bool isText;
+    bool isText = false;
 };
 
 inline constexpr std::array<FirstRunValue, 29> kFirstRunValues{{
-    {"wfile", 200, {}, false},
-    {"wsize", 80, {}, false},
-    {"wstatus", 100, {}, false},
-    {"welapsed", 50, {}, false},
-    {"wleft", 50, {}, false},
-    {"wspeed", 50, {}, false},
-    {"wattemp", 30, {}, false},
-    {"waddress", 800, {}, false},
-    {"frompage", 0, {}, false},
-    {"maxdown", 5, {}, false},
-    {"indexnum", 0, {}, false},
-    {"droptotray", 1, {}, false},
-    {"idletime", 180, {}, false},
-    {"minimize", 0, {}, false},
-    {"filter", 0, {}, false},
-    {"passonly", 0, "*.ra;*.ram;*.rm", true},
-    {"except", 0, "*.htm;*.html;*.txt", true},
-    {"pnmport", 7070, {}, false},
-    {"timeout", 40, {}, false},
-    {"maxattemp", 5, {}, false},
-    {"log", 1, {}, false},
-    {"lognum", 1, {}, false},
-    {"history", 1, {}, false},
-    {"historymax", 100, {}, false},
-    {"whdate", 80, {}, false},
-    {"whfile", 200, {}, false},
-    {"whurl", 1200, {}, false},
-    {"keeplist", 0, {}, false},
-    {"animated", 1, {}, false},
+    {keys::WFile, 200},
+    {keys::WSize, 80},
+    {keys::WStatus, 100},
+    {keys::WElapsed, 50},
+    {keys::WLeft, 50},
+    {keys::WSpeed, 50},
+    {keys::WAttemp, 30},
+    {keys::WAddress, 800},
+    {keys::FromPage, 0},
+    {keys::MaxDown, 5},
+    {keys::IndexNum, 0},
+    {keys::DropToTray, 1},
+    {keys::IdleTime, 180},
+    {keys::Minimize, 0},
+    {keys::Filter, 0},
+    {keys::PassOnly, "*.ra;*.ram;*.rm"},
+    {keys::Except, "*.htm;*.html;*.txt"},
+    {keys::PnmPort, 7070},
+    {keys::Timeout, 40},
+    {keys::MaxAttemp, 5},
+    {keys::Log, 1},
+    {keys::LogNum, 1},
+    {keys::History, 1},
+    {keys::HistoryMax, 100},
+    {keys::WhDate, 80},
+    {keys::WhFile, 200},
+    {keys::WhUrl, 1200},
+    {keys::KeepList, 0},
+    {keys::Animated, 1},
 }};
 
 } // namespace vireo

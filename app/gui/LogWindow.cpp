@@ -5,6 +5,7 @@
 #include "app/gui/SupportSendDialog.h"
 #include "app/gui/WindowUi.h"
 #include "app/gui/sListView.h"
+#include "common/LineSplitter.h"
 #include "downloads/DocCommand.h"
 #include "downloads/VireoDoc.h"
 #include "log/SupportReport.h"
@@ -138,21 +139,13 @@ int LogWindow::KindImage(char kind) {
 
 std::vector<std::string> LogWindow::SplitLines(std::string_view text) {
     std::vector<std::string> lines;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string_view::npos)
-            end = text.size();
-        std::string_view line = text.substr(start, end - start);
+    for (std::string_view line : vireo::SplitLines(text)) {
         while (!line.empty() && Blank(line.front()))
             line.remove_prefix(1);
         while (!line.empty() && Blank(line.back()))
             line.remove_suffix(1);
         if (!line.empty())
             lines.emplace_back(line);
-        if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n')
-            ++end;
-        start = end + 1;
     }
     return lines;
 }

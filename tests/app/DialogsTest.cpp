@@ -33,17 +33,17 @@ protected:
 class SettingsDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Settings().SetString("downpath", "/tmp/down");
-        Settings().SetInt("history", 1);
-        Settings().SetInt("proxy", 0);
-        Settings().SetInt("droptotray", 1);
-        for (auto [key, value] : {std::pair{"timeout", 40},
-                                  {"maxdown", 5},
-                                  {"maxattemp", 5},
-                                  {"historymax", 100},
-                                  {"idletime", 180},
-                                  {"pnmport", 7070},
-                                  {"proxyport", 80}})
+        Settings().SetString(keys::DownPath, "/tmp/down");
+        Settings().SetInt(keys::History, 1);
+        Settings().SetInt(keys::Proxy, 0);
+        Settings().SetInt(keys::DropToTray, 1);
+        for (auto [key, value] : {std::pair{keys::Timeout, 40},
+                                  {keys::MaxDown, 5},
+                                  {keys::MaxAttemp, 5},
+                                  {keys::HistoryMax, 100},
+                                  {keys::IdleTime, 180},
+                                  {keys::PnmPort, 7070},
+                                  {keys::ProxyPort, 80}})
             Settings().SetInt(key, value);
     }
     std::unique_ptr<ScriptedSettings> Open() {
@@ -69,33 +69,33 @@ TEST(SettingsText, NumbersAreReadLikeTheUserMeantThem) {
 TEST_F(SettingsDialogTest, OkKeepsNumbersWithinTheirBounds) {
     struct Case {
         QLineEdit* (SettingsDialog::*edit)() const;
-        const char* key;
+        IntKey key;
         const char* typed;
         int stored;
     };
     const Case cases[] = {
-        {&SettingsDialog::AttemptsEdit, "maxattemp", "0", 1},
-        {&SettingsDialog::AttemptsEdit, "maxattemp", "9000", 8192},
-        {&SettingsDialog::MaxDownEdit, "maxdown", "100", 32},
-        {&SettingsDialog::MaxDownEdit, "maxdown", "", 1},
-        {&SettingsDialog::TimeoutEdit, "timeout", "5", 10},
-        {&SettingsDialog::TimeoutEdit, "timeout", "45", 45},
-        {&SettingsDialog::HistoryMaxEdit, "historymax", "5000", 1000},
-        {&SettingsDialog::HistoryMaxEdit, "historymax", "-2", 1},
-        {&SettingsDialog::IdleTimeEdit, "idletime", "1", 5},
-        {&SettingsDialog::PnmPortEdit, "pnmport", "0", 1},
-        {&SettingsDialog::ProxyPortEdit, "proxyport", "0", 0},         // no bounds
-        {&SettingsDialog::ProxyPortEdit, "proxyport", "70000", 70000}, // none at all
+        {&SettingsDialog::AttemptsEdit, keys::MaxAttemp, "0", 1},
+        {&SettingsDialog::AttemptsEdit, keys::MaxAttemp, "9000", 8192},
+        {&SettingsDialog::MaxDownEdit, keys::MaxDown, "100", 32},
+        {&SettingsDialog::MaxDownEdit, keys::MaxDown, "", 1},
+        {&SettingsDialog::TimeoutEdit, keys::Timeout, "5", 10},
+        {&SettingsDialog::TimeoutEdit, keys::Timeout, "45", 45},
+        {&SettingsDialog::HistoryMaxEdit, keys::HistoryMax, "5000", 1000},
+        {&SettingsDialog::HistoryMaxEdit, keys::HistoryMax, "-2", 1},
+        {&SettingsDialog::IdleTimeEdit, keys::IdleTime, "1", 5},
+        {&SettingsDialog::PnmPortEdit, keys::PnmPort, "0", 1},
+        {&SettingsDialog::ProxyPortEdit, keys::ProxyPort, "0", 0},         // no bounds
+        {&SettingsDialog::ProxyPortEdit, keys::ProxyPort, "70000", 70000}, // none at all
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.key) + "=" + c.typed);
+        SCOPED_TRACE(std::string(c.key.name) + "=" + c.typed);
         auto dialog = Open();
         QLineEdit* edit = ((*dialog).*c.edit)();
         edit->setValidator(nullptr); // as if the text had got in some other way
         edit->setText(c.typed);
         dialog->OkButton()->click();
         EXPECT_EQ(dialog->result(), QDialog::Accepted);
-        EXPECT_EQ(Settings().GetInt(c.key, -99), c.stored);
+        EXPECT_EQ(Settings().GetInt(c.key.name, -99), c.stored);
     }
 }
 
@@ -112,20 +112,20 @@ TEST_F(SettingsDialogTest, OkWritesEveryControlAndTheFolderWithoutItsSlash) {
     dialog->AnimatedCheck()->setChecked(false);
     dialog->MinimizeCheck()->setChecked(true);
     dialog->OkButton()->click();
-    EXPECT_EQ(Settings().GetString("downpath", ""), "/srv/files");
-    EXPECT_EQ(Settings().GetInt("proxy", -1), 1);
-    EXPECT_EQ(Settings().GetString("proxyserver", ""), "cache.lan");
-    EXPECT_EQ(Settings().GetInt("log", -1), 0);
-    EXPECT_EQ(Settings().GetInt("keeplist", -1), 1);
-    EXPECT_EQ(Settings().GetInt("animated", -1), 0);
-    EXPECT_EQ(Settings().GetInt("minimize", -1), 1);
+    EXPECT_EQ(Settings().GetString(keys::DownPath), "/srv/files");
+    EXPECT_EQ(Settings().GetInt(keys::Proxy.name, -1), 1);
+    EXPECT_EQ(Settings().GetString(keys::ProxyServer), "cache.lan");
+    EXPECT_EQ(Settings().GetInt(keys::Log.name, -1), 0);
+    EXPECT_EQ(Settings().GetInt(keys::KeepList.name, -1), 1);
+    EXPECT_EQ(Settings().GetInt(keys::Animated.name, -1), 0);
+    EXPECT_EQ(Settings().GetInt(keys::Minimize.name, -1), 1);
 
     // The root stays "/": without its slash it would name no folder at all.
     auto root = Open();
     root->folder = "/";
     root->BrowseButton()->click();
     root->OkButton()->click();
-    EXPECT_EQ(Settings().GetString("downpath", ""), "/");
+    EXPECT_EQ(Settings().GetString(keys::DownPath), "/");
 }
 
 TEST_F(SettingsDialogTest, CheckBoxesEnableTheirFields) {
@@ -141,7 +141,7 @@ TEST_F(SettingsDialogTest, CheckBoxesEnableTheirFields) {
     dialog->HistoryCheck()->click();
     EXPECT_FALSE(dialog->HistoryMaxEdit()->isEnabled());
 
-    Settings().SetInt("history", 0);
+    Settings().SetInt(keys::History, 0);
     EXPECT_FALSE(Open()->HistoryMaxEdit()->isEnabled());
 }
 
@@ -151,7 +151,7 @@ TEST_F(SettingsDialogTest, TrayBoxActsAtOnceAndCancelUndoesIt) {
     EXPECT_EQ(tray, std::vector<bool>{false});
     dialog->CancelButton()->click();
     EXPECT_EQ(tray, (std::vector<bool>{false, true})); // the stored 1 brings it back
-    EXPECT_EQ(Settings().GetInt("droptotray", -1), 1);
+    EXPECT_EQ(Settings().GetInt(keys::DropToTray.name, -1), 1);
 }
 
 TEST_F(SettingsDialogTest, DetectFillsTheProxyFieldsOrSaysNoneWasFound) {

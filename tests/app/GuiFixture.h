@@ -28,9 +28,9 @@ public:
         downDir = temp.Path("/dl");
         QDir().mkpath(QString::fromStdString(downDir));
         QDir().mkpath(QString::fromStdString(temp.Path("/home")));
-        Settings().SetString("downpath", downDir);
-        Settings().SetString("cwd", temp.Path("/home"));
-        Settings().SetInt("version", 1); // no first run over the values set here
+        Settings().SetString(keys::DownPath, downDir);
+        Settings().SetString(keys::Cwd, temp.Path("/home"));
+        Settings().SetInt(keys::Version, 1); // no first run over the values set here
         SetUpSettings();
         doc.SetUi(&ui);
         ui.doc = &doc;
@@ -42,17 +42,17 @@ public:
     }
     // Values a test needs before the window is made.
     virtual void SetUpSettings() {
-        Settings().SetInt("maxdown", 1);
-        Settings().SetInt("droptotray", 0);
-        Settings().SetInt("animated", 1);
-        for (auto [key, width] : {std::pair{"wfile", 200},
-                                  {"wsize", 80},
-                                  {"wstatus", 100},
-                                  {"welapsed", 50},
-                                  {"wleft", 50},
-                                  {"wspeed", 50},
-                                  {"wattemp", 30},
-                                  {"waddress", 400}})
+        Settings().SetInt(keys::MaxDown, 1);
+        Settings().SetInt(keys::DropToTray, 0);
+        Settings().SetInt(keys::Animated, 1);
+        for (auto [key, width] : {std::pair{keys::WFile, 200},
+                                  {keys::WSize, 80},
+                                  {keys::WStatus, 100},
+                                  {keys::WElapsed, 50},
+                                  {keys::WLeft, 50},
+                                  {keys::WSpeed, 50},
+                                  {keys::WAttemp, 30},
+                                  {keys::WAddress, 400}})
             Settings().SetInt(key, width);
     }
     void MakeFrame() {

@@ -31,8 +31,8 @@ protected:
         QDir().mkpath(out);
         // A settings file as a first run leaves it, with the last list kept.
         RunFirstRun(Settings(), temp.Path("/out"));
-        Settings().SetInt("keeplist", 1);
-        Settings().SetInt("timeout", 10);
+        Settings().SetInt(keys::KeepList, 1);
+        Settings().SetInt(keys::Timeout, 10);
     }
     QProcessEnvironment Env() const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -268,8 +268,8 @@ TEST_F(HeadlessDownload, TheFolderKeepsWhatIsNotVireosAndNothingIsFetchedTwice) 
 }
 
 TEST_F(HeadlessDownload, FailuresLeaveTheFolderEmpty) {
-    Settings().SetInt("timeout", 1);
-    Settings().SetInt("maxattemp", 2);
+    Settings().SetInt(keys::Timeout, 1);
+    Settings().SetInt(keys::MaxAttemp, 2);
     QTcpServer closed;
     ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
     const QString refused = QString("http://127.0.0.1:%1/refused.bin").arg(closed.serverPort());

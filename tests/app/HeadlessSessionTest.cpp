@@ -49,9 +49,9 @@ class Headless : public ::testing::Test {
 protected:
     void SetUp() override {
         QtApp();
-        Settings().SetInt("version", 1); // not a first run
-        Settings().SetInt("maxdown", 2);
-        Settings().SetString("downpath", temp.Dir());
+        Settings().SetInt(keys::Version, 1); // not a first run
+        Settings().SetInt(keys::MaxDown, 2);
+        Settings().SetString(keys::DownPath, temp.Dir());
         doc.SetUi(&ui);
     }
     int Begin() { return session.Begin(); }
@@ -125,8 +125,8 @@ TEST_F(Headless, RunOptionsApplyToThisRunOnly) {
     EXPECT_EQ(doc.Item(0).TargetPath(), temp.Path("/new/dir/1.zip"));
     EXPECT_TRUE(QDir(QString::fromStdString(temp.Path("/new/dir"))).exists());
     SettingsStore stored(temp.ConfigPath());
-    EXPECT_EQ(stored.GetInt("maxdown", 0), 2);
-    EXPECT_EQ(stored.GetString("downpath", ""), temp.Dir());
+    EXPECT_EQ(stored.GetInt(keys::MaxDown), 2);
+    EXPECT_EQ(stored.GetString(keys::DownPath), temp.Dir());
 }
 
 TEST_F(Headless, UnusableInputsAreUsageErrors) {
@@ -138,9 +138,9 @@ TEST_F(Headless, UnusableInputsAreUsageErrors) {
          "vireo: cannot read list file '" + temp.Path("/none.txt") + "'\n"},
         {[&](RunOptions& o) { o.dir = "/proc/vireo-cannot-be-here"; },
          "vireo: cannot use download directory '/proc/vireo-cannot-be-here'\n"},
-        {[](RunOptions&) { Settings().SetInt("maxdown", 0); },
+        {[](RunOptions&) { Settings().SetInt(keys::MaxDown, 0); },
          "vireo: no download may run: \"maxdown\" is below 1 in the settings; give --jobs N\n"},
-        {[](RunOptions&) { Settings().SetInt("maxdown", 2); }, // keeplist is off
+        {[](RunOptions&) { Settings().SetInt(keys::MaxDown, 2); }, // keeplist is off
          "vireo: no addresses to download\n"},
     };
     for (const Case& c : cases) {
@@ -155,7 +155,7 @@ TEST_F(Headless, UnusableInputsAreUsageErrors) {
 }
 
 TEST_F(Headless, ListFilesAreAddedAndKeepTheLastListUntouched) {
-    Settings().SetInt("keeplist", 1);
+    Settings().SetInt(keys::KeepList, 1);
     std::string last = temp.Path("/home/lastlist.txt");
     QDir().mkpath(QString::fromStdString(temp.Path("/home")));
     QFile lastFile(QString::fromStdString(last));
@@ -175,7 +175,7 @@ TEST_F(Headless, ListFilesAreAddedAndKeepTheLastListUntouched) {
 }
 
 TEST_F(Headless, InterruptStopsTransfersKeepsTheListAndExits130) {
-    Settings().SetInt("keeplist", 1);
+    Settings().SetInt(keys::KeepList, 1);
     QDir().mkpath(QString::fromStdString(temp.Path("/home")));
     options.urls = {"http://h.x/a.zip", "http://h.x/b.zip", "http://h.x/c.zip"};
     ASSERT_EQ(Begin(), HeadlessSession::kGoOn);
@@ -274,8 +274,8 @@ TEST(SignalWatcher, ASignalIgnoredAtTheStartStaysIgnored) {
 TEST(ProgressTable, ShowsRunningEntriesAndRedrawsAtMostOnceASecond) {
     TempSettings temp;
     QtApp();
-    Settings().SetInt("maxdown", 1);
-    Settings().SetString("downpath", temp.Dir());
+    Settings().SetInt(keys::MaxDown, 1);
+    Settings().SetString(keys::DownPath, temp.Dir());
     std::ostringstream out, err;
     ProgressReport report(out, err, ProgressReport::Mode::Table);
     TerminalUi ui(report);

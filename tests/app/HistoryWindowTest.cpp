@@ -26,12 +26,12 @@ class HistoryWindowTest : public GuiFixture {
 public:
     void SetUpSettings() override {
         GuiFixture::SetUpSettings();
-        Settings().SetInt("history", 1);
-        Settings().SetInt("historymax", 100);
-        Settings().SetInt("historycolumns", 7);
-        Settings().SetInt("whdate", 80);
-        Settings().SetInt("whfile", 200);
-        Settings().SetInt("whurl", 1200);
+        Settings().SetInt(keys::History, 1);
+        Settings().SetInt(keys::HistoryMax, 100);
+        Settings().SetInt(keys::HistoryColumns, 7);
+        Settings().SetInt(keys::WhDate, 80);
+        Settings().SetInt(keys::WhFile, 200);
+        Settings().SetInt(keys::WhUrl, 1200);
     }
     void SetUp() override {
         GuiFixture::SetUp();
@@ -94,7 +94,7 @@ TEST_F(HistoryWindowTest, TheColumnMaskChoosesTheColumnsAndTheirCells) {
     for (const Case& c : {Case{6, {"date:80", "url:1200"}, "1|12.08.1998|http://h.x/a.bin"},
                           Case{1, {"file:200"}, "1|a.bin"},
                           Case{3, {"file:200", "url:1200"}, "1|a.bin|http://h.x/a.bin"}}) {
-        Settings().SetInt("historycolumns", c.mask);
+        Settings().SetInt(keys::HistoryColumns, c.mask);
         Open();
         EXPECT_EQ(Columns(), c.columns) << c.mask;
         EXPECT_EQ(Rows().at(0), c.firstRow) << c.mask;
@@ -127,12 +127,12 @@ TEST_F(HistoryWindowTest, AReopenedWindowReadsTheFileAfresh) {
     AddFiles(1);
     ui.OpenLogWindow(doc.Item(0));
     QPointer<LogWindow> log = ui.CurrentLogWindow();
-    Settings().SetRect("historyrect", Rect{});
+    Settings().SetRect(keys::HistoryRect, Rect{});
     ui.CloseToolWindows();
     EXPECT_TRUE(window.isNull());
     EXPECT_TRUE(log.isNull());
     EXPECT_EQ(History().Window(), nullptr);
-    EXPECT_NE(Settings().GetRect("historyrect", Rect{}), Rect{});
+    EXPECT_NE(Settings().GetRect(keys::HistoryRect, Rect{}), Rect{});
 }
 
 TEST_F(HistoryWindowTest, SaveWritesEveryAddressWithCrLfAndNothingAfter) {
@@ -165,21 +165,21 @@ TEST_F(HistoryWindowTest, ADraggedRowCarriesItsAddressAsPlainText) {
 }
 
 TEST_F(HistoryWindowTest, PlacementRoundTripAndClosingAtExit) {
-    Settings().SetRect("historyrect", Rect{-1, -1, -1, -1});
+    Settings().SetRect(keys::HistoryRect, Rect{-1, -1, -1, -1});
     HistoryWindow& w = Open();
     EXPECT_TRUE(w.isMaximized());
     History().CloseWindow(); // as at exit: gone at once
     EXPECT_TRUE(window.isNull());
     EXPECT_EQ(History().Window(), nullptr);
-    EXPECT_EQ(Settings().GetRect("historyrect", Rect{}), (Rect{-1, -1, -1, -1}));
+    EXPECT_EQ(Settings().GetRect(keys::HistoryRect, Rect{}), (Rect{-1, -1, -1, -1}));
 
-    Settings().SetRect("historyrect", Rect{30, 40, 330, 240});
+    Settings().SetRect(keys::HistoryRect, Rect{30, 40, 330, 240});
     HistoryWindow& n = Open();
     EXPECT_EQ(n.geometry(), QRect(30, 40, 300, 200));
     n.close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window.isNull());
-    EXPECT_EQ(Settings().GetRect("historyrect", Rect{}), (Rect{30, 40, 330, 240}));
+    EXPECT_EQ(Settings().GetRect(keys::HistoryRect, Rect{}), (Rect{30, 40, 330, 240}));
 }
 
 TEST_F(HistoryWindowTest, CommandTextsAndADialogHoldsTheHistoryCommand) {

@@ -23,7 +23,7 @@ protected:
     void SetUp() override {
         home = temp.Path("/home");
         QDir().mkpath(QString::fromStdString(home));
-        Settings().SetString("cwd", home);
+        Settings().SetString(keys::Cwd, home);
     }
     std::string PreferPath() const { return home + "/prefer.dat"; }
     void WritePrefer(const QByteArray& text) {
@@ -87,8 +87,8 @@ TEST_F(InsertLinkDialogTest, OpensWithTheStoredChoicesAndTheirEnabling) {
         {3, 0, {true, false, true, false, 196}},
     };
     for (const auto& c : cases) {
-        Settings().SetInt("filter", c.filter);
-        Settings().SetInt("frompage", c.frompage);
+        Settings().SetInt(keys::Filter, c.filter);
+        Settings().SetInt(keys::FromPage, c.frompage);
         InsertLinkDialog d;
         EXPECT_EQ(Look(d), c.shown) << "filter " << c.filter << " frompage " << c.frompage;
         EXPECT_EQ(d.windowTitle(), "insert link");
@@ -96,8 +96,8 @@ TEST_F(InsertLinkDialogTest, OpensWithTheStoredChoicesAndTheirEnabling) {
 }
 
 TEST_F(InsertLinkDialogTest, ClicksChangeTheModeAndWhatMayBeUsed) {
-    Settings().SetInt("filter", 3);
-    Settings().SetInt("frompage", 0);
+    Settings().SetInt(keys::Filter, 3);
+    Settings().SetInt(keys::FromPage, 0);
     InsertLinkDialog d;
     d.LinkToPageBox()->click();
     EXPECT_EQ(Look(d), (Shown{true, true, true, true, 195}));
@@ -126,10 +126,10 @@ TEST_F(InsertLinkDialogTest, AnEditedEmptyUrlCannotBeConfirmed) {
 }
 
 TEST_F(InsertLinkDialogTest, OkStoresTheChoicesAndOnlyTheChosenList) {
-    Settings().SetInt("filter", 1);
-    Settings().SetInt("frompage", 0);
-    Settings().SetString("passonly", "*.ra");
-    Settings().SetString("except", "*.htm");
+    Settings().SetInt(keys::Filter, 1);
+    Settings().SetInt(keys::FromPage, 0);
+    Settings().SetString(keys::PassOnly, "*.ra");
+    Settings().SetString(keys::Except, "*.htm");
     InsertLinkDialog d;
     d.LinkToPageBox()->click();
     d.RetrieveOnlyButton()->click();
@@ -139,18 +139,18 @@ TEST_F(InsertLinkDialogTest, OkStoresTheChoicesAndOnlyTheChosenList) {
     EXPECT_EQ(d.result(), QDialog::Accepted);
     EXPECT_EQ(d.Url(), "http://h.x/p.htm");
     EXPECT_TRUE(d.LinkToPage());
-    EXPECT_EQ(Settings().GetInt("filter", -1), 3);
-    EXPECT_EQ(Settings().GetInt("frompage", -1), 1);
-    EXPECT_EQ(Settings().GetString("passonly", ""), "*.zip");
-    EXPECT_EQ(Settings().GetString("except", ""), "*.htm");
+    EXPECT_EQ(Settings().GetInt(keys::Filter.name, -1), 3);
+    EXPECT_EQ(Settings().GetInt(keys::FromPage.name, -1), 1);
+    EXPECT_EQ(Settings().GetString(keys::PassOnly), "*.zip");
+    EXPECT_EQ(Settings().GetString(keys::Except), "*.htm");
 
     // Without the filter neither list is stored.
     InsertLinkDialog off;
     off.UseFilterBox()->click();
     off.PassOnlyField()->setText("*.rm");
     Confirm(off, "http://h.x/q.htm");
-    EXPECT_EQ(Settings().GetInt("filter", -1), 2);
-    EXPECT_EQ(Settings().GetString("passonly", ""), "*.zip");
+    EXPECT_EQ(Settings().GetInt(keys::Filter.name, -1), 2);
+    EXPECT_EQ(Settings().GetString(keys::PassOnly), "*.zip");
 }
 
 TEST_F(InsertLinkDialogTest, RecentUrlsComeFromAndGoBackToPreferDat) {
@@ -182,7 +182,7 @@ TEST_F(InsertLinkDialogTest, RecentUrlsComeFromAndGoBackToPreferDat) {
 }
 
 TEST_F(InsertLinkDialogTest, AMissingHistoryIsEmptyAndAnUnwritableOneIsNotReported) {
-    Settings().SetString("cwd", temp.Path("/no/such/dir"));
+    Settings().SetString(keys::Cwd, temp.Path("/no/such/dir"));
     InsertLinkDialog d;
     EXPECT_EQ(d.UrlBox()->count(), 0);
     EXPECT_EQ(d.Url(), "");

@@ -338,7 +338,7 @@ TEST_F(ListView, TheListFormatsTheProgressItIsGiven) {
 // A failed row tells why when the pointer rests on any of its cells; started again, it
 // no longer does.
 TEST_F(ListView, FailedRowTooltipNamesTheCauseAndTheAttempts) {
-    Settings().SetInt("maxdown", 0); // nothing starts by itself
+    Settings().SetInt(keys::MaxDown, 0); // nothing starts by itself
     doc.RecountSlots();
     AddFiles(2);
     doc.Fake(0).SetFailureCause({"connection refused", ErrConnect, 5});

@@ -31,8 +31,8 @@ class LogWindowTest : public GuiFixture {
 public:
     void SetUpSettings() override {
         GuiFixture::SetUpSettings();
-        Settings().SetInt("log", 1);
-        Settings().SetInt("lognum", 1);
+        Settings().SetInt(keys::Log, 1);
+        Settings().SetInt(keys::LogNum, 1);
     }
     void SetUp() override {
         GuiFixture::SetUp();
@@ -128,7 +128,7 @@ TEST_F(LogWindowTest, ClearDeletesTheFileAndTheNextRecordIsTheOnlyRow) {
 TEST_F(LogWindowTest, WithLoggingOffTheWindowKeepsItsRowsAndClearOnlyEmptiesIt) {
     log->AddRecord("one", '!');
     LogWindow& w = Open();
-    Settings().SetInt("log", 0);
+    Settings().SetInt(keys::Log, 0);
     log->AddRecord("two", '!');
     EXPECT_EQ(Rows(), std::vector<std::string>{"1|2|one"});
     w.ClearList();
@@ -137,22 +137,22 @@ TEST_F(LogWindowTest, WithLoggingOffTheWindowKeepsItsRowsAndClearOnlyEmptiesIt) 
 }
 
 TEST_F(LogWindowTest, PlacementRoundTripIncludingMaximized) {
-    Settings().SetRect("logrect", Rect{40, 50, 440, 350});
+    Settings().SetRect(keys::LogRect, Rect{40, 50, 440, 350});
     LogWindow& w = Open();
     EXPECT_EQ(w.geometry(), QRect(40, 50, 400, 300));
     w.setGeometry(60, 70, 300, 200);
     w.close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window.isNull());
-    EXPECT_EQ(Settings().GetRect("logrect", Rect{}), (Rect{60, 70, 360, 270}));
+    EXPECT_EQ(Settings().GetRect(keys::LogRect, Rect{}), (Rect{60, 70, 360, 270}));
 
-    Settings().SetRect("logrect", Rect{-1, -1, -1, -1});
+    Settings().SetRect(keys::LogRect, Rect{-1, -1, -1, -1});
     LogWindow& m = Open();
     EXPECT_TRUE(m.isMaximized());
     log->CloseWindow(); // as the item's removal does: gone at once
     EXPECT_TRUE(window.isNull());
     EXPECT_EQ(log->Window(), nullptr);
-    EXPECT_EQ(Settings().GetRect("logrect", Rect{}), (Rect{-1, -1, -1, -1}));
+    EXPECT_EQ(Settings().GetRect(keys::LogRect, Rect{}), (Rect{-1, -1, -1, -1}));
 }
 
 TEST_F(LogWindowTest, ToolbarAndMenuTexts) {

@@ -29,8 +29,8 @@ class MainFrame : public GuiFixture {
 protected:
     void SetUpSettings() override {
         GuiFixture::SetUpSettings();
-        Settings().SetInt("log", 1);
-        Settings().SetInt("history", 0);
+        Settings().SetInt(keys::Log, 1);
+        Settings().SetInt(keys::History, 0);
     }
     // Row 0 done, 1 running, 2 waiting, 3 stopped.
     void FourStates() {
@@ -176,26 +176,26 @@ TEST_F(MainFrame, PlacementRoundTripsIncludingMaximized) {
     frame->setGeometry(40, 60, 500, 300);
     frame->show();
     frame->ShutDown();
-    EXPECT_EQ(Settings().GetString("mwndrect", ""), "40 60 540 360");
+    EXPECT_EQ(Settings().GetString(keys::MainWndRect.name, ""), "40 60 540 360");
     MakeFrame();
     EXPECT_EQ(frame->geometry(), QRect(40, 60, 500, 300));
 
     frame->ShowAtStart();
     frame->showMaximized();
     frame->ShutDown();
-    EXPECT_EQ(Settings().GetString("mwndrect", ""), "-1 -1 -1 -1");
+    EXPECT_EQ(Settings().GetString(keys::MainWndRect.name, ""), "-1 -1 -1 -1");
     MakeFrame();
     EXPECT_TRUE(frame->StartsMaximized());
     frame->ShowAtStart();
     EXPECT_TRUE(frame->isMaximized());
 
-    Settings().SetString("mwndrect", "garbage");
+    Settings().SetString(keys::MainWndRect.name, "garbage");
     MakeFrame();
     EXPECT_EQ(frame->geometry(), QRect(d.left, d.top, d.right - d.left, d.bottom - d.top));
 }
 
 TEST_F(MainFrame, ShutDownSavesBarsListAndPlacement) {
-    Settings().SetInt("keeplist", 1);
+    Settings().SetInt(keys::KeepList, 1);
     AddFiles(2);
     frame->RunCommand(command_id::ToggleStatusBar); // hide it, to see it remembered
     frame->ShutDown();
@@ -203,16 +203,16 @@ TEST_F(MainFrame, ShutDownSavesBarsListAndPlacement) {
     EXPECT_FALSE(store.value("barstate/state").toByteArray().isEmpty());
     EXPECT_FALSE(store.value("barstate/statusbar").toBool());
     EXPECT_TRUE(QFile::exists(QString::fromStdString(doc.LastListPath())));
-    EXPECT_FALSE(Settings().GetString("mwndrect", "").empty());
+    EXPECT_FALSE(Settings().GetString(keys::MainWndRect.name, "").empty());
     MakeFrame();
     EXPECT_TRUE(frame->statusBar()->isHidden());
     EXPECT_FALSE(frame->Action(command_id::ToggleStatusBar)->isChecked());
 }
 
 TEST_F(MainFrame, IdleWindowHidesOnceAfterTheIdleTime) {
-    Settings().SetInt("minimize", 1);
-    Settings().SetInt("idletime", 2);
-    Settings().SetInt("droptotray", 1);
+    Settings().SetInt(keys::Minimize, 1);
+    Settings().SetInt(keys::IdleTime, 2);
+    Settings().SetInt(keys::DropToTray, 1);
     auto seconds = [&](int n) {
         for (int i = 0; i < 5 * n; ++i)
             doc.OnTick();
@@ -267,7 +267,7 @@ class MainFrameWithTray : public MainFrame {
 protected:
     void SetUpSettings() override {
         MainFrame::SetUpSettings();
-        Settings().SetInt("droptotray", 1);
+        Settings().SetInt(keys::DropToTray, 1);
     }
 };
 

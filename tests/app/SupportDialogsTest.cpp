@@ -5,7 +5,7 @@
 #include "app/gui/LogWindow.h"
 #include "app/gui/SupportReportDialog.h"
 #include "app/gui/SupportSendDialog.h"
-#include "engine/TextCoding.h"
+#include "common/PercentCoding.h"
 #include "log/SupportReport.h"
 #include "log/TransferLog.h"
 #include "peers/ScriptedServer.h"
@@ -33,7 +33,7 @@ std::string Joined(const ScriptedServer& server) {
     for (const QByteArray& request : server.Requests()) {
         const int q = request.indexOf('?');
         std::string piece = request.mid(q + 1, request.indexOf(" HTTP/1.1") - q - 1).toStdString();
-        PercentDecode(piece);
+        piece = PercentDecode(piece, PercentDigits::Checked);
         all += piece;
     }
     return all;
@@ -43,8 +43,8 @@ class SupportDialogsTest : public GuiFixture {
 public:
     void SetUpSettings() override {
         GuiFixture::SetUpSettings();
-        Settings().SetInt("log", 1);
-        Settings().SetString("supportserver", server.HostPort().toStdString());
+        Settings().SetInt(keys::Log, 1);
+        Settings().SetString(keys::SupportServer, server.HostPort().toStdString());
     }
     void SetUp() override {
         GuiFixture::SetUp();
@@ -125,7 +125,7 @@ TEST_F(SupportDialogsTest, TheReportWithTheLogReachesTheServerAndNameAndAddressA
     SendFromWindow("Other", "other@x", "", false);
     EXPECT_EQ(reportPreset, "Ann Lee|ann@example.org");
     EXPECT_EQ(server.ConnectionCount(), 2);
-    EXPECT_EQ(Settings().GetString("name", ""), "Ann Lee");
+    EXPECT_EQ(Settings().GetString(keys::Name), "Ann Lee");
     EXPECT_EQ(window->CurrentDialog(), nullptr);
 }
 

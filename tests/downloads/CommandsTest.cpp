@@ -72,8 +72,8 @@ TEST_F(Commands, EnablingThatDependsOnSettingsWindowsAndTheClipboard) {
 
     AddFiles(1);
     Select(0);
-    Settings().SetInt("log", 1);
-    Settings().SetInt("history", 1);
+    Settings().SetInt(keys::Log, 1);
+    Settings().SetInt(keys::History, 1);
     EXPECT_TRUE(doc.CommandEnabled(DocCommand::Log));
     EXPECT_TRUE(doc.CommandEnabled(DocCommand::History));
     doc.SetLogWindowFree(false);
@@ -82,8 +82,8 @@ TEST_F(Commands, EnablingThatDependsOnSettingsWindowsAndTheClipboard) {
     EXPECT_FALSE(doc.CommandEnabled(DocCommand::History));
     doc.SetLogWindowFree(true);
     doc.SetHistoryWindowFree(true);
-    Settings().SetInt("log", 0);
-    Settings().SetInt("history", 0);
+    Settings().SetInt(keys::Log, 0);
+    Settings().SetInt(keys::History, 0);
     EXPECT_FALSE(doc.CommandEnabled(DocCommand::Log));
     EXPECT_FALSE(doc.CommandEnabled(DocCommand::History));
     // A disabled command does nothing when it is sent anyway.
@@ -249,8 +249,8 @@ TEST_F(Commands, InsertLinkAddsTheAddressAndMarksPagesForHarvesting) {
 
 TEST_F(Commands, ShellWindowAndSettingsCommands) {
     MakeEveryState(*this);
-    Settings().SetInt("log", 1);
-    Settings().SetInt("history", 1);
+    Settings().SetInt(keys::Log, 1);
+    Settings().SetInt(keys::History, 1);
     Select(1);
     std::string path = doc.Item(1).TargetPath();
     doc.RunCommand(DocCommand::OpenFile);
@@ -264,7 +264,7 @@ TEST_F(Commands, ShellWindowAndSettingsCommands) {
     EXPECT_EQ(ui.windows, (std::vector<std::string>{"close logs", "log " + Url(1), "history"}));
 
     // Raising "maxdown" in the settings starts waiting entries at once.
-    ui.duringSettings = [] { Settings().SetInt("maxdown", 2); };
+    ui.duringSettings = [] { Settings().SetInt(keys::MaxDown, 2); };
     doc.RunCommand(DocCommand::Settings);
     EXPECT_EQ(doc.States(), (States{F, D, R, S, R}));
     EXPECT_EQ(ui.activityInDialog, std::vector<int>{0});

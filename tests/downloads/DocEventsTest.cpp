@@ -183,8 +183,8 @@ TEST_F(DocEvents, AFinishedPageQueuesTheLinksThatPassTheFilter) {
         d.SetUi(&ui);
         d.harvestLinks = true;
         d.RecountSlots();
-        Settings().SetInt("filter", c.filter);
-        Settings().SetString(c.filter == 3 ? "passonly" : "except", c.list);
+        Settings().SetInt(keys::Filter, c.filter);
+        Settings().SetString(c.filter == 3 ? keys::PassOnly : keys::Except, c.list);
         ASSERT_TRUE(d.AddUrl("http://h.x/d/page.htm", false));
         d.SetLinkToPage(0, true);
         WriteFile(d.Item(0).TargetPath(), page);

@@ -25,14 +25,14 @@ public:
         QtApp();
         downDir = temp.Path("/dl");
         QDir().mkpath(QString::fromStdString(downDir));
-        Settings().SetString("downpath", downDir);
-        Settings().SetString("cwd", temp.Path("/home"));
+        Settings().SetString(keys::DownPath, downDir);
+        Settings().SetString(keys::Cwd, temp.Path("/home"));
         SetMaxDown(2);
         doc.SetUi(&ui);
         ui.doc = &doc;
     }
     void SetMaxDown(int n) {
-        Settings().SetInt("maxdown", n);
+        Settings().SetInt(keys::MaxDown, n);
         doc.RecountSlots();
     }
     static std::string Url(int i) { return "http://h.x/f" + std::to_string(i) + ".bin"; }
@@ -51,7 +51,7 @@ public:
         std::vector<ItemState> states = doc.States();
         int running = int(std::count(states.begin(), states.end(), ItemState::Running));
         EXPECT_EQ(doc.RunningCount(), running);
-        EXPECT_EQ(doc.FreeSlots(), std::max(0, Settings().GetInt("maxdown", 0) - running));
+        EXPECT_EQ(doc.FreeSlots(), std::max(0, Settings().GetInt(keys::MaxDown) - running));
     }
 
     TempSettings temp;

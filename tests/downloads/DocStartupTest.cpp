@@ -26,8 +26,8 @@ TEST(DocStartup, FirstStartStoresDefaultsTakesSlotsAndRunsTheTimer) {
 
 TEST(DocStartup, AMissingDownloadDirectoryIsReportedAndReplaced) {
     TempSettings temp;
-    Settings().SetInt("version", 1);
-    Settings().SetString("downpath", temp.Path("/gone"));
+    Settings().SetInt(keys::Version, 1);
+    Settings().SetString(keys::DownPath, temp.Path("/gone"));
     ScriptedUi ui;
     FakeDocument doc;
     doc.SetUi(&ui);

@@ -83,7 +83,7 @@ TEST_F(DocTick, RowsThatDoNotRunAreNotTouched) {
 }
 
 TEST_F(DocTick, ReceivingRowsStepThroughTheirImagesEveryTick) {
-    Settings().SetInt("animated", 1);
+    Settings().SetInt(keys::Animated, 1);
     AddFiles(1);
     Ticks(1);
     EXPECT_EQ(Image(0), 3); // nothing received yet
@@ -98,7 +98,7 @@ TEST_F(DocTick, ReceivingRowsStepThroughTheirImagesEveryTick) {
     for (int i = 0; i < 12; ++i)
         expected.push_back(6 + (first - 6 + i) % 11);
     EXPECT_EQ(images, expected);
-    Settings().SetInt("animated", 0);
+    Settings().SetInt(keys::Animated, 0);
     Ticks(1);
     EXPECT_EQ(Image(0), 11);
 }
@@ -122,7 +122,7 @@ TEST_F(DocTick, IdleWindowsHideOnceWhenTheCountdownPassesZero) {
         const char* hiddenBy;
     } cases[] = {{1, "hide"}, {0, "minimize"}};
     for (const Case& c : cases) {
-        Settings().SetInt("droptotray", c.dropToTray);
+        Settings().SetInt(keys::DropToTray, c.dropToTray);
         ui.windows.clear();
         doc.SetActivityCounter(0);
         doc.SetIdleCountdown(2);

@@ -38,15 +38,15 @@ protected:
         EnsureTestApp();
         dir = temp.Path("/out");
         QDir().mkpath(QString::fromStdString(dir));
-        Settings().SetString("downpath", dir);
-        Settings().SetString("cwd", temp.Path("/home"));
-        Settings().SetInt("maxdown", 5);
-        Settings().SetInt("history", 0);
-        Settings().SetInt("log", 0);
-        Settings().SetInt("timeout", 5);
-        Settings().SetInt("maxattemp", 3);
-        Settings().SetInt("proxy", 0);
-        Settings().SetInt("indexnum", 0);
+        Settings().SetString(keys::DownPath, dir);
+        Settings().SetString(keys::Cwd, temp.Path("/home"));
+        Settings().SetInt(keys::MaxDown, 5);
+        Settings().SetInt(keys::History, 0);
+        Settings().SetInt(keys::Log, 0);
+        Settings().SetInt(keys::Timeout, 5);
+        Settings().SetInt(keys::MaxAttemp, 3);
+        Settings().SetInt(keys::Proxy, 0);
+        Settings().SetInt(keys::IndexNum, 0);
     }
 
     // One session of the program: a new document downloads the addresses and ends when
@@ -327,9 +327,9 @@ TEST_F(DocTransfers, FilesVireoDidNotMakeAreNeverTouched) {
 TEST_F(DocTransfers, FailuresLeaveTheFolderEmpty) {
     NginxPeer nginx;
     ASSERT_TRUE(nginx.Start());
-    Settings().SetInt("log", 1);
-    Settings().SetInt("timeout", 1);
-    Settings().SetInt("maxattemp", 1);
+    Settings().SetInt(keys::Log, 1);
+    Settings().SetInt(keys::Timeout, 1);
+    Settings().SetInt(keys::MaxAttemp, 1);
     QTcpServer closed; // a port nothing listens on
     ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
     quint16 port = closed.serverPort();

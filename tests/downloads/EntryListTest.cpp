@@ -16,7 +16,7 @@ protected:
     void SetUp() override { UseDir(temp.Path("/dl")); }
     void UseDir(const std::string& dir) {
         QDir().mkpath(QString::fromStdString(dir));
-        Settings().SetString("downpath", dir);
+        Settings().SetString(keys::DownPath, dir);
         downDir = dir;
     }
     std::string Name(int i) { return view.lines.at(size_t(i)).text[ColFile]; }
@@ -29,7 +29,7 @@ protected:
 } // namespace
 
 TEST_F(DocEntries, TargetPathNamesFilesFromAddresses) {
-    Settings().SetInt("indexnum", 0);
+    Settings().SetInt(keys::IndexNum, 0);
     struct Case {
         const char *url, *name;
     } cases[] = {
@@ -51,7 +51,7 @@ TEST_F(DocEntries, TargetPathNamesFilesFromAddresses) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(doc.TargetPath(c.url), downDir + "/" + c.name) << c.url;
-    EXPECT_EQ(Settings().GetInt("indexnum", 0), 3);
+    EXPECT_EQ(Settings().GetInt(keys::IndexNum), 3);
 }
 
 TEST_F(DocEntries, StreamNamesIgnoreDotsInTheDirectory) {
@@ -60,14 +60,14 @@ TEST_F(DocEntries, StreamNamesIgnoreDotsInTheDirectory) {
 }
 
 TEST_F(DocEntries, IndexNamesWrapAfter666AndSkipNamesTaken) {
-    Settings().SetInt("indexnum", 666);
+    Settings().SetInt(keys::IndexNum, 666);
     // A page of an earlier run and a file of the user's: both stay as they are.
     std::string own = downDir + "/index0.htm", users = downDir + "/index1.htm";
     ASSERT_TRUE(WriteOwnFile(own, "old page", true));
     ASSERT_TRUE(WriteBytes(users, "mine"));
     EXPECT_EQ(doc.TargetPath("http://h.x/"), downDir + "/index666.htm");
     EXPECT_EQ(doc.TargetPath("http://h.x/"), downDir + "/index2.htm");
-    EXPECT_EQ(Settings().GetInt("indexnum", 0), 3);
+    EXPECT_EQ(Settings().GetInt(keys::IndexNum), 3);
     EXPECT_TRUE(ReadBytes(own) == "old page");
     EXPECT_TRUE(ReadBytes(users) == "mine");
 }
@@ -109,7 +109,7 @@ TEST_F(DocEntries, ChangedTargetPathsKeepTheClashCheckTrue) {
 }
 
 TEST_F(DocEntries, AddUrlRefusesInvalidAndFilteredAddresses) {
-    Settings().SetInt("indexnum", 0);
+    Settings().SetInt(keys::IndexNum, 0);
     EXPECT_FALSE(doc.AddUrl("http:///a.zip", false));
     EXPECT_FALSE(doc.AddUrl("http://h.x/a b.zip", false));
     EXPECT_EQ(doc.ItemCount(), 0);
@@ -121,9 +121,9 @@ TEST_F(DocEntries, AddUrlRefusesInvalidAndFilteredAddresses) {
     EXPECT_TRUE(doc.AddUrl("http://h.x/a/c.zip", false)); // only harvested links are filtered
 
     doc.SetLinkFilter({LinkFilter::GetAllExcept, LinkFilter::ParseList("*.htm;*.html;*.txt")});
-    int before = Settings().GetInt("indexnum", 0);
+    int before = Settings().GetInt(keys::IndexNum);
     EXPECT_FALSE(doc.AddUrl("http://h.x/dir/", true)); // its index name is .htm
-    EXPECT_EQ(Settings().GetInt("indexnum", 0), before + 1);
+    EXPECT_EQ(Settings().GetInt(keys::IndexNum), before + 1);
     EXPECT_EQ(doc.ItemCount(), 2);
 }
 

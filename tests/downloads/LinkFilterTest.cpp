@@ -30,12 +30,12 @@ TEST(LinkFilter, MatchesWholeExtensionsByMode) {
 
 TEST(LinkFilter, ReadsTheListOfItsModeFromSettings) {
     test::TempSettings temp;
-    Settings().SetString("passonly", "*.mp3");
-    Settings().SetString("except", "*.htm");
-    Settings().SetInt("filter", 3);
+    Settings().SetString(keys::PassOnly, "*.mp3");
+    Settings().SetString(keys::Except, "*.htm");
+    Settings().SetInt(keys::Filter, 3);
     EXPECT_EQ(LinkFilter::FromSettings().extensions, std::vector<std::string>{"mp3"});
     temp.Reopen();
-    Settings().SetInt("filter", 1);
-    Settings().SetString("except", "*.htm");
+    Settings().SetInt(keys::Filter, 1);
+    Settings().SetString(keys::Except, "*.htm");
     EXPECT_EQ(LinkFilter::FromSettings().extensions, std::vector<std::string>{"htm"});
 }

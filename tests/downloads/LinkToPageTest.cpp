@@ -37,14 +37,14 @@ TEST(LinkToPage, QueuesAndDownloadsTheLinksThatPassTheFilter) {
     TempSettings temp;
     QString out = QString::fromStdString(temp.Path("/out"));
     QDir().mkpath(out);
-    Settings().SetString("downpath", out.toStdString());
-    Settings().SetString("cwd", temp.Path("/home"));
-    Settings().SetInt("maxdown", 2);
-    Settings().SetInt("history", 0);
-    Settings().SetInt("timeout", 10);
-    Settings().SetInt("proxy", 0);
-    Settings().SetInt("filter", 3);
-    Settings().SetString("passonly", "*.bin;*.zip");
+    Settings().SetString(keys::DownPath, out.toStdString());
+    Settings().SetString(keys::Cwd, temp.Path("/home"));
+    Settings().SetInt(keys::MaxDown, 2);
+    Settings().SetInt(keys::History, 0);
+    Settings().SetInt(keys::Timeout, 10);
+    Settings().SetInt(keys::Proxy, 0);
+    Settings().SetInt(keys::Filter, 3);
+    Settings().SetString(keys::PassOnly, "*.bin;*.zip");
 
     NginxPeer server;
     ASSERT_TRUE(server.Start());

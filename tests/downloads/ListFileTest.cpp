@@ -107,12 +107,12 @@ TEST_F(ListFile, LastListIsKeptOnlyWhileKeeplistIsOn) {
     QDir().mkpath(QString::fromStdString(temp.Path("/home")));
     EXPECT_EQ(doc.LastListPath(), last);
 
-    Settings().SetInt("keeplist", 0);
+    Settings().SetInt(keys::KeepList, 0);
     AddFiles(2);
     doc.OnCloseDocument();
     EXPECT_EQ(ReadAll(last), "<missing>");
 
-    Settings().SetInt("keeplist", 1);
+    Settings().SetInt(keys::KeepList, 1);
     doc.OnCloseDocument();
     EXPECT_EQ(ReadAll(last), Url(0) + "\r\n" + Url(1) + "\r\n");
 
@@ -135,7 +135,7 @@ TEST_F(ListFile, LastListIsKeptOnlyWhileKeeplistIsOn) {
     doc.RunCommand(DocCommand::NewList);
     doc.OnCloseDocument();
     EXPECT_EQ(ReadAll(last), "");
-    Settings().SetInt("keeplist", 0);
+    Settings().SetInt(keys::KeepList, 0);
     FakeDocument off;
     WriteAll(last, Url(5) + "\r\n");
     off.AddCommandLine({});
@@ -174,7 +174,7 @@ TEST(WriteFileAtomically, ReplacesTheWholeFileOrLeavesTheOldOne) {
 TEST_F(ListFile, ALastListWithLinesThatGiveNoEntryIsKeptAside) {
     std::string last = temp.Path("/home/lastlist.txt");
     QDir().mkpath(QString::fromStdString(temp.Path("/home")));
-    Settings().SetInt("keeplist", 1);
+    Settings().SetInt(keys::KeepList, 1);
     struct Case {
         const char* what;
         std::string text;

@@ -24,7 +24,7 @@ public:
 class RowText : public ::testing::Test {
 protected:
     void SetUp() override {
-        Settings().SetInt("animated", 1);
+        Settings().SetInt(keys::Animated, 1);
         entries.Append(std::make_unique<DownloadItem>("http://h.x/file.iso",
                                                       temp.Dir() + "/file.iso", nullptr));
         rows.AppendLine(Item().TargetPath());
@@ -130,7 +130,7 @@ TEST_F(RowText, ReceivingRowsAnimateThroughElevenImages) {
     EXPECT_GE(Image(), 6);
     EXPECT_GE(Row().imageCycle, 0);
 
-    Settings().SetInt("animated", 0);
+    Settings().SetInt(keys::Animated, 0);
     EXPECT_EQ(Image(), 11);
 }
 

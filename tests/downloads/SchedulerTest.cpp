@@ -59,7 +59,7 @@ TEST_F(DocScheduler, LoweringMaxDownStopsNothingAndStartsNothingUntilBelowIt) {
     SetMaxDown(3);
     AddFiles(5);
     ASSERT_EQ(doc.States(), (States{R, R, R, W, W}));
-    ui.duringSettings = [] { Settings().SetInt("maxdown", 1); };
+    ui.duringSettings = [] { Settings().SetInt(keys::MaxDown, 1); };
     doc.RunCommand(DocCommand::Settings);
     EXPECT_EQ(doc.States(), (States{R, R, R, W, W}));
     EXPECT_EQ(doc.FreeSlots(), 0);

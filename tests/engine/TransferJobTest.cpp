@@ -33,9 +33,9 @@ class Jobs : public ::testing::Test {
 protected:
     void SetUp() override {
         EnsureTestApp();
-        Settings().SetInt("proxy", 0);
-        Settings().SetInt("timeout", 40);
-        Settings().SetInt("maxattemp", 5);
+        Settings().SetInt(keys::Proxy, 0);
+        Settings().SetInt(keys::Timeout, 40);
+        Settings().SetInt(keys::MaxAttemp, 5);
     }
     TempSettings settings;
     FakeHost host;
@@ -99,8 +99,8 @@ TEST_F(Jobs, TimeoutsRetryUntilAttemptsRunOut) {
     };
     for (const Case& c : cases) {
         FakeHost h;
-        Settings().SetInt("timeout", c.timeout);
-        Settings().SetInt("maxattemp", c.maxattemp);
+        Settings().SetInt(keys::Timeout, c.timeout);
+        Settings().SetInt(keys::MaxAttemp, c.maxattemp);
         // A name the hosts file answers at once: no lookup is left running at exit.
         ProbeJob job(&h, "localhost");
         ASSERT_EQ(job.Start(), 1);

@@ -63,7 +63,7 @@ TEST(ParseUrl, ServicesDatabaseNamesTheDefaultPort) {
 
 TEST(ParseUrl, PnmPortComesFromTheSettings) {
     test::TempSettings temp;
-    Settings().SetInt("pnmport", 9090);
+    Settings().SetInt(keys::PnmPort, 9090);
     UrlParts p;
     ParseUrl("pnm://h.x/live", p);
     EXPECT_EQ(p.port, 9090);

@@ -1,5 +1,6 @@
 #include "history/HistoryFile.h"
 #include "HistoryBytes.h"
+#include "common/Hex.h"
 
 #include <gtest/gtest.h>
 
@@ -21,19 +22,17 @@ ByteBuffer FromHex(const std::string& hex) {
             ++i;
             continue;
         }
-        b.AppendByte(uint8_t(std::stoi(hex.substr(i, 2), nullptr, 16)));
+        b.AppendByte(uint8_t(HexDigitValue(hex[i]) * 16 + HexDigitValue(hex[i + 1])));
         i += 2;
     }
     return b;
 }
 
 std::string Hex(const ByteBuffer& b) {
-    static const char digits[] = "0123456789ABCDEF";
     std::string text;
     for (size_t i = 0; i < b.Size(); ++i) {
         text += i ? " " : "";
-        text += digits[b[i] >> 4];
-        text += digits[b[i] & 15];
+        AppendHexByte(text, b[i]);
     }
     return text;
 }

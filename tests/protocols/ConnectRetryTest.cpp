@@ -34,8 +34,8 @@ TEST(ConnectRetry, ClosedPortFailsAfterEveryAttemptWasWaitedOut) {
     for (const char* scheme : {"http", "ftp", "pnm"}) {
         SCOPED_TRACE(scheme);
         ItemHarness h;
-        Settings().SetInt("timeout", 1);
-        Settings().SetInt("maxattemp", kAttempts);
+        Settings().SetInt(keys::Timeout, 1);
+        Settings().SetInt(keys::MaxAttemp, kAttempts);
         std::string url =
             std::string(scheme) + "://127.0.0.1:" + std::to_string(FreePort()) + "/f.bin";
         QElapsedTimer clock;
@@ -76,9 +76,9 @@ TEST(ConnectRetry, ServerThatComesUpLateServesTheFile) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.scheme);
         ItemHarness h;
-        Settings().SetInt("timeout", 2);
-        Settings().SetInt("maxattemp", 5);
-        Settings().SetInt("ftppassive", 1);
+        Settings().SetInt(keys::Timeout, 2);
+        Settings().SetInt(keys::MaxAttemp, 5);
+        Settings().SetInt(keys::FtpPassive, 1);
         LateRelay relay;
         QElapsedTimer clock;
         clock.start();
@@ -130,8 +130,8 @@ TEST(FailureCause, NamesWhatWentWrong) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ItemHarness h;
-        Settings().SetInt("timeout", 1);
-        Settings().SetInt("maxattemp", c.maxattemp);
+        Settings().SetInt(keys::Timeout, 1);
+        Settings().SetInt(keys::MaxAttemp, c.maxattemp);
         h.Start(c.url);
         ASSERT_TRUE(h.WaitDone(15000));
         EXPECT_EQ(h.error, c.error) << h.LogText();
@@ -146,8 +146,8 @@ TEST(FailureCause, CertificateErrorFailsAtOnceWithItsReason) {
     NginxPeer web;
     ASSERT_TRUE(web.Start());
     ItemHarness h;
-    Settings().SetInt("timeout", 5);
-    Settings().SetInt("maxattemp", 5);
+    Settings().SetInt(keys::Timeout, 5);
+    Settings().SetInt(keys::MaxAttemp, 5);
     QElapsedTimer clock;
     clock.start();
     h.Start(web.UntrustedUrl("/x").toStdString());

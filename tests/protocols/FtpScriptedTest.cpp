@@ -156,7 +156,7 @@ TEST_F(FtpScripted, CutInTheMiddleOfRetrIsResumed) {
 
 // The time-out is counted in ticks; the test runs them by hand instead of waiting.
 TEST_F(FtpScripted, StalledTransferTimesOutAndResumes) {
-    Settings().SetInt("timeout", 30);
+    Settings().SetInt(keys::Timeout, 30);
     const int n = 30000;
     server.AddScript(Login() + Listing(ListLine(body.size())) + FileSetup() +
                      Script{S::ExpectLine(), S::DataConnect(), S::Send("150 sending\r\n"),
@@ -224,7 +224,7 @@ TEST_F(FtpScripted, UnknownSizeCompletesWithTheEndOfTheFile) {
 }
 
 TEST_F(FtpScripted, OversizedReplyEndsTheAttempt) {
-    Settings().SetInt("maxattemp", 1);
+    Settings().SetInt(keys::MaxAttemp, 1);
     server.AddScript({S::Send("220-" + QByteArray(70000, 'x')), S::Stall()});
     h.Start(Url());
     ASSERT_TRUE(h.WaitDone(3000));
@@ -261,7 +261,7 @@ TEST_F(FtpScripted, DataConnectionFromAnotherAddressIsRefused) {
 }
 
 TEST_F(FtpScripted, PassiveModeFallsBackToPasvAndKeepsToTheServer) {
-    Settings().SetInt("ftppassive", 1);
+    Settings().SetInt(keys::FtpPassive, 1);
     // The address in the 227 reply is nowhere; the data connection goes to the server.
     const QByteArray pasv = "227 Entering Passive Mode (10,9,8,7,%p1%,%p2%)\r\n";
     server.AddScript(Login() + Reply("500 EPSV not understood\r\n") +
@@ -287,9 +287,9 @@ TEST_F(FtpScripted, PassiveModeFallsBackToPasvAndKeepsToTheServer) {
 
 TEST_F(FtpScripted, FtpAddressesGoThroughTheHttpProxy) {
     // A proxy of our own: the proxy that tests use for HTTP does not fetch ftp addresses.
-    Settings().SetInt("proxy", 1);
-    Settings().SetString("proxyserver", "127.0.0.1");
-    Settings().SetInt("proxyport", server.Port());
+    Settings().SetInt(keys::Proxy, 1);
+    Settings().SetString(keys::ProxyServer, "127.0.0.1");
+    Settings().SetInt(keys::ProxyPort, server.Port());
     server.AddScript({S::ExpectRequest(),
                       S::Send("HTTP/1.0 200 OK\r\nContent-Length: " +
                               QByteArray::number(body.size()) + "\r\n\r\n" + body),

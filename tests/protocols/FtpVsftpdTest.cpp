@@ -81,7 +81,7 @@ TEST_F(FtpVsftpd, ActiveModeDownloadIsIdenticalAndLogged) {
 }
 
 TEST_F(FtpVsftpd, PassiveModeAsksWithEpsv) {
-    Settings().SetInt("ftppassive", 1);
+    Settings().SetInt(keys::FtpPassive, 1);
     h.Start(Url("/pub/dir/data.bin"));
     ASSERT_TRUE(h.WaitDone());
     EXPECT_EQ(h.finished, 1);

@@ -219,9 +219,9 @@ TEST_F(HttpNginx, ThroughTheProxy) {
     setenv("VIREO_CA_FILE", server->CaFile().toLocal8Bit().constData(), 1);
     for (bool tls : {false, true}) {
         ItemHarness run;
-        Settings().SetInt("proxy", 1);
-        Settings().SetString("proxyserver", "127.0.0.1");
-        Settings().SetInt("proxyport", proxy.Port());
+        Settings().SetInt(keys::Proxy, 1);
+        Settings().SetString(keys::ProxyServer, "127.0.0.1");
+        Settings().SetInt(keys::ProxyPort, proxy.Port());
         QString url = tls ? server->HttpsUrl("/file.bin") : server->HttpUrl("/file.bin");
         run.Start(url.toStdString());
         ASSERT_TRUE(run.WaitDone()) << tls << run.LogText();
@@ -248,7 +248,7 @@ TEST_F(HttpNginx, FilesLargerThanFourGiB) {
     ASSERT_EQ(::ftruncate(fd, size), 0);
     ASSERT_EQ(::pwrite(fd, "tail", 4, size - 4), 4);
     ::close(fd);
-    Settings().SetInt("timeout", 30);
+    Settings().SetInt(keys::Timeout, 30);
     h.Start(Url("/big.bin"));
     ASSERT_TRUE(h.WaitDone(180000));
     EXPECT_EQ(h.finished, 1);

@@ -91,7 +91,7 @@ TEST_F(HttpScripted, ConnectionCutAtByteNIsResumed) {
 
 // The time-out is counted in ticks; the test runs them by hand instead of waiting.
 TEST_F(HttpScripted, StalledConnectionTimesOutAndRetries) {
-    Settings().SetInt("timeout", 30);
+    Settings().SetInt(keys::Timeout, 30);
     QByteArray length = "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
     server.AddScript(
         {S::ExpectRequest(), S::Send(Header(200, length) + body.left(100)), S::Stall()});
@@ -107,8 +107,8 @@ TEST_F(HttpScripted, StalledConnectionTimesOutAndRetries) {
 }
 
 TEST_F(HttpScripted, AttemptsRunOutWithTheByteCount) {
-    Settings().SetInt("timeout", 30);
-    Settings().SetInt("maxattemp", 1);
+    Settings().SetInt(keys::Timeout, 30);
+    Settings().SetInt(keys::MaxAttemp, 1);
     server.AddScript(
         {S::ExpectRequest(), S::Send(Header(200, "Content-Length: 10\r\n") + "abc"), S::Stall()});
     h.Start(Url());
@@ -161,7 +161,7 @@ TEST_F(HttpScripted, RangesThatCannotBeAppendedStartTheFileOver) {
 }
 
 TEST_F(HttpScripted, OversizedHeaderEndsTheAttempt) {
-    Settings().SetInt("maxattemp", 1);
+    Settings().SetInt(keys::MaxAttemp, 1);
     server.AddScript({S::ExpectRequest(),
                       S::Send("HTTP/1.1 200 OK\r\nX: " + QByteArray(70000, 'x')), S::Stall()});
     h.Start(Url());
@@ -298,10 +298,10 @@ TEST_F(HttpScripted, ProxyRequestsNameThePortOnlyWhereItIsNotTheDefault) {
     for (const Case& c : cases) {
         ItemHarness run;
         ScriptedServer proxy;
-        Settings().SetInt("proxy", 1);
-        Settings().SetString("proxyserver", "127.0.0.1");
-        Settings().SetInt("proxyport", proxy.Port());
-        Settings().SetInt("maxattemp", 1);
+        Settings().SetInt(keys::Proxy, 1);
+        Settings().SetString(keys::ProxyServer, "127.0.0.1");
+        Settings().SetInt(keys::ProxyPort, proxy.Port());
+        Settings().SetInt(keys::MaxAttemp, 1);
         proxy.AddScript({S::ExpectRequest(), S::Send(Header(403, "Content-Length: 0\r\n"))});
         run.Start(c.url);
         ASSERT_TRUE(run.WaitDone()) << c.url;
@@ -333,7 +333,7 @@ TEST_F(HttpScripted, InterimAnswersAreSkipped) {
             SCOPED_TRACE(std::string(c.what) + (cut ? ", cut reads" : ", one read"));
             ItemHarness run;
             ScriptedServer peer;
-            Settings().SetInt("maxattemp", 1);
+            Settings().SetInt(keys::MaxAttemp, 1);
             QByteArray answer = c.interim + final;
             peer.AddScript(
                 {S::ExpectRequest(), cut ? S::SendSlowly(answer, 4, 1) : S::Send(answer)});

@@ -25,13 +25,13 @@ public:
         EnsureTestApp();
         dir = settings.Path("/dl");
         QDir().mkpath(QString::fromStdString(dir));
-        Settings().SetString("downpath", dir);
-        Settings().SetString("cwd", settings.Path("/home"));
-        Settings().SetInt("log", 1);
-        Settings().SetInt("history", 0);
-        Settings().SetInt("timeout", 5);
-        Settings().SetInt("maxattemp", 3);
-        Settings().SetInt("proxy", 0);
+        Settings().SetString(keys::DownPath, dir);
+        Settings().SetString(keys::Cwd, settings.Path("/home"));
+        Settings().SetInt(keys::Log, 1);
+        Settings().SetInt(keys::History, 0);
+        Settings().SetInt(keys::Timeout, 5);
+        Settings().SetInt(keys::MaxAttemp, 3);
+        Settings().SetInt(keys::Proxy, 0);
     }
     ~ItemHarness() override { item.reset(); }
 

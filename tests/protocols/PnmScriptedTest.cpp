@@ -104,7 +104,7 @@ TEST_F(PnmScripted, HelloIsTheStoredTemplateWithThePath) {
 }
 
 TEST_F(PnmScripted, AddressWithoutPortUsesThePnmPortSetting) {
-    Settings().SetInt("pnmport", server.Port());
+    Settings().SetInt(keys::PnmPort, server.Port());
     server.AddScript({S::ExpectBytes(HelloSize("/b.rm")), S::Send(Q(MediaStream(0, 1)))});
     h.Start("rtsp://127.0.0.1/b.rm", false, h.Path("b.rm"));
     ASSERT_NE(Job(), nullptr);
@@ -199,7 +199,7 @@ TEST_F(PnmScripted, LiveRecordingIsNeverSoughtAndContinuesAtItsEnd) {
 // A version 8 stream whose bytes reach the header's total size is whole, also when the
 // server goes away without the end marker.
 TEST_F(PnmScripted, RealAudioThatReachedItsSizeIsCompleteWithoutTheEndMarker) {
-    Settings().SetInt("timeout", 1);
+    Settings().SetInt(keys::Timeout, 1);
     struct Case {
         std::string header;
         const char* finishedBy;
@@ -267,8 +267,8 @@ TEST_F(PnmScripted, LongFramingOfVideoInvertsTheKeyFrameFlag) {
 // A server that cannot be reached is tried again when the time-out runs out, up to the
 // attempts allowed.
 TEST_F(PnmScripted, UnreachableServerUsesUpTheAttempts) {
-    Settings().SetInt("timeout", 1);
-    Settings().SetInt("maxattemp", 2);
+    Settings().SetInt(keys::Timeout, 1);
+    Settings().SetInt(keys::MaxAttemp, 2);
     h.Start("pnm://127.0.0.1:" + std::to_string(FreePort()) + "/u.rm", false, h.Path("u.rm"));
     ASSERT_TRUE(h.WaitDone(10000));
     EXPECT_EQ(h.error, ErrAttempts);
@@ -280,7 +280,7 @@ TEST_F(PnmScripted, UnreachableServerUsesUpTheAttempts) {
 // resume analysis reads first, four blocks, and closes. The retry judges that partial
 // file: it cannot be continued, so the recording starts again from the beginning.
 TEST_F(PnmScripted, PartialFileWhoseTextsFillTheHeadIsRecordedAgain) {
-    Settings().SetInt("timeout", 1);
+    Settings().SetInt(keys::Timeout, 1);
     std::string stream = FixtureBytes("pna/pna-stream-ra3-header-then-close.bin").substr(1);
     ASSERT_EQ(stream.substr(0, 3), "PNA");
     server.AddScript({S::ExpectBytes(HelloSize("/f.ra")), S::Send(Q(stream)), S::Close()});

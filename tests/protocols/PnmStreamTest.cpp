@@ -70,7 +70,7 @@ class PnmStream : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(fixtures.Ok()) << fixtures.Error().toStdString();
-        Settings().SetInt("busyidle", 1);
+        Settings().SetInt(keys::BusyIdle, 1);
     }
 
     static QString SourceFile(Source source) {
@@ -155,7 +155,7 @@ TEST_F(PnmStream, RecordingCutInTheMiddleResumesIntoTheSameFile) {
         ASSERT_TRUE(Record(whole, *first, "whole.rm"));
 
         ItemHarness h;
-        Settings().SetInt("timeout", 1);
+        Settings().SetInt(keys::Timeout, 1);
         PnaServerOptions cut = c.stream->options;
         cut.cutAfterPackets = c.cutAfter;
         std::unique_ptr<PnaStreamServer> server = Serve(*c.stream, cut);
@@ -186,7 +186,7 @@ TEST_F(PnmStream, SeekPastThePartialFileRecordsAgainFromTheStart) {
     ASSERT_TRUE(Record(whole, *first, "whole.ra"));
 
     ItemHarness h;
-    Settings().SetInt("timeout", 1);
+    Settings().SetInt(keys::Timeout, 1);
     PnaServerOptions cut = s.options;
     cut.cutAfterPackets = 20;
     std::unique_ptr<PnaStreamServer> server = Serve(s, cut);
@@ -202,7 +202,7 @@ TEST_F(PnmStream, BusyServerIsAskedAgainAfterTheBusyIdleTime) {
     options.busyConnections = 1;
     std::unique_ptr<PnaStreamServer> server = Serve(kAudio20, options);
     ItemHarness h;
-    Settings().SetInt("busyidle", 1);
+    Settings().SetInt(keys::BusyIdle, 1);
     QElapsedTimer clock;
     clock.start();
     h.Start(server->Url("/busy.rm").toStdString(), false, h.Path("busy.rm"));
@@ -222,8 +222,8 @@ TEST_F(PnmStream, ServerThatComesUpLateIsRecorded) {
     PnaStreamServer server(Content(kAudio20), kAudio20.options);
     quint16 port = FreePort();
     ItemHarness h;
-    Settings().SetInt("timeout", 2);
-    Settings().SetInt("maxattemp", 5);
+    Settings().SetInt(keys::Timeout, 2);
+    Settings().SetInt(keys::MaxAttemp, 5);
     QElapsedTimer clock;
     clock.start();
     QTimer::singleShot(3000, Qt::PreciseTimer, [&] { ASSERT_TRUE(server.Listen(port)); });

@@ -3,7 +3,7 @@
 #include "protocols/SupportSender.h"
 
 #include "TempSettings.h"
-#include "engine/TextCoding.h"
+#include "common/PercentCoding.h"
 #include "peers/FreePort.h"
 #include "peers/ScriptedServer.h"
 #include "peers/TestApp.h"
@@ -67,7 +67,7 @@ protected:
             const int q = request.indexOf('?');
             const int end = request.indexOf(" HTTP/1.1\r\n");
             std::string piece = request.mid(q + 1, end - q - 1).toStdString();
-            PercentDecode(piece);
+            piece = PercentDecode(piece, PercentDigits::Checked);
             pieces.push_back(piece);
         }
         return pieces;

@@ -18,19 +18,19 @@ TEST(SettingsStore, FirstReaderFallbackIsCachedForAMissingKey) {
 
 TEST(SettingsStore, WritesReachTheFileAtOnce) {
     test::TempSettings temp;
-    Settings().SetInt("maxdown", 7);
-    Settings().SetString("downpath", "/tmp/a b,c");
-    EXPECT_EQ(Settings().GetInt("maxdown", 0), 7);
+    Settings().SetInt(keys::MaxDown, 7);
+    Settings().SetString(keys::DownPath, "/tmp/a b,c");
+    EXPECT_EQ(Settings().GetInt(keys::MaxDown), 7);
     SettingsStore other(temp.ConfigPath());
-    EXPECT_EQ(other.GetInt("maxdown", 0), 7);
-    EXPECT_EQ(other.GetString("downpath", ""), "/tmp/a b,c");
+    EXPECT_EQ(other.GetInt(keys::MaxDown), 7);
+    EXPECT_EQ(other.GetString(keys::DownPath), "/tmp/a b,c");
     // Key names keep their case.
     EXPECT_EQ(other.GetInt("MaxDown", -5), -5);
 }
 
 TEST(SettingsStore, StoresUnderSectionSetup) {
     test::TempSettings temp;
-    Settings().SetInt("timeout", 40);
+    Settings().SetInt(keys::Timeout, 40);
     QSettings raw(temp.ConfigPath(), QSettings::IniFormat);
     EXPECT_EQ(raw.value("setup/timeout").toInt(), 40);
 }
@@ -56,8 +56,8 @@ TEST(SettingsStore, RectanglesParseWhatTheyCanAndKeepDefaultsForTheRest) {
             Settings().SetString(key, c.stored);
         EXPECT_EQ(Settings().GetRect(key, def), c.expected) << c.stored;
     }
-    Settings().SetRect("mwndrect", {-1, -1, -1, -1});
-    EXPECT_EQ(Settings().GetString("mwndrect", ""), "-1 -1 -1 -1");
+    Settings().SetRect(keys::MainWndRect, {-1, -1, -1, -1});
+    EXPECT_EQ(Settings().GetString(keys::MainWndRect.name, ""), "-1 -1 -1 -1");
     EXPECT_TRUE(Settings().GetRect(keys::MainWndRect, def).IsMaximized());
 }
 
@@ -72,17 +72,17 @@ TEST(SettingsStore, DefaultPathFollowsVireoConfig) {
 
 TEST(SettingsStore, RunOverridesAnswerReadsButAreNeverStored) {
     test::TempSettings temp;
-    Settings().SetInt("maxdown", 5);
-    Settings().SetString("downpath", "/stored");
+    Settings().SetInt(keys::MaxDown, 5);
+    Settings().SetString(keys::DownPath, "/stored");
     Settings().OverrideInt(keys::MaxDown, 3);
     Settings().OverrideString(keys::DownPath, "/for/this/run");
     EXPECT_EQ(Settings().GetInt(keys::MaxDown), 3);
     EXPECT_EQ(Settings().GetString(keys::DownPath), "/for/this/run");
     // A write during the run (a first run, a replaced directory) reaches the file but
     // does not end the override.
-    Settings().SetInt("maxdown", 9);
+    Settings().SetInt(keys::MaxDown, 9);
     EXPECT_EQ(Settings().GetInt(keys::MaxDown), 3);
     SettingsStore other(temp.ConfigPath());
-    EXPECT_EQ(other.GetInt("maxdown", 0), 9);
-    EXPECT_EQ(other.GetString("downpath", ""), "/stored");
+    EXPECT_EQ(other.GetInt(keys::MaxDown), 9);
+    EXPECT_EQ(other.GetString(keys::DownPath), "/stored");
 }

@@ -69,8 +69,8 @@ TEST(SettingsStartup, LaterStartsKeepChangedValuesUntilVersionIsDeleted) {
     test::TempSettings temp;
     std::string cwd = AppDataDirectory();
     RunSettingsStartup(Settings(), cwd, {});
-    Settings().SetInt("maxdown", 9);
-    Settings().SetString("passonly", "*.zip");
+    Settings().SetInt(keys::MaxDown, 9);
+    Settings().SetString(keys::PassOnly, "*.zip");
 
     temp.Reopen();
     RunSettingsStartup(Settings(), cwd, {});
@@ -89,7 +89,7 @@ TEST(SettingsStartup, MissingDownloadDirectoryIsReplacedAfterTheMessage) {
     test::TempSettings temp;
     std::string cwd = AppDataDirectory();
     RunSettingsStartup(Settings(), cwd, {});
-    Settings().SetString("downpath", "/nonexistent/vireo");
+    Settings().SetString(keys::DownPath, "/nonexistent/vireo");
     temp.Reopen();
     Messages messages;
     RunSettingsStartup(Settings(), cwd, messages.Fn());
@@ -101,7 +101,7 @@ TEST(SettingsStartup, MissingDownloadDirectoryIsReplacedAfterTheMessage) {
     EXPECT_EQ(Settings().GetString(keys::DownPath), temp.Path("/user/Downloads"));
 
     // An existing directory passes without a word.
-    Settings().SetString("downpath", temp.Dir());
+    Settings().SetString(keys::DownPath, temp.Dir());
     temp.Reopen();
     messages.shown.clear();
     RunSettingsStartup(Settings(), cwd, messages.Fn());
