@@ -1,5 +1,7 @@
 #include "protocols/FtpTransfer.h"
 
+#include "common/LineSplitter.h"
+#include "common/PercentCoding.h"
 #include "engine/ErrorText.h"
 #include "engine/ItemEvent.h"
 #include "engine/TextCoding.h"
@@ -12,33 +14,6 @@
 namespace vireo {
 
 namespace {
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-// The path as the server names it: "%20" is a space. A '%' without two hex digits after
-// it is a '%'.
-std::string DecodePath(std::string_view path) {
-    std::string out;
-    out.reserve(path.size());
-    for (size_t i = 0; i < path.size(); ++i) {
-        if (path[i] == '%' && i + 2 < path.size() && HexDigit(path[i + 1]) >= 0 &&
-            HexDigit(path[i + 2]) >= 0) {
-            out += char(HexDigit(path[i + 1]) * 16 + HexDigit(path[i + 2]));
-            i += 2;
-        } else {
-            out += path[i];
-        }
-    }
-    return out;
-}
-
 // A line break or NUL in an argument would end the command early and start another.
 bool SafeArgument(std::string_view text) {
     return text.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
@@ -84,7 +59,9 @@ Step FtpTransfer::Connect() {
             m_password = credentials.substr(colon + 1);
         }
     }
-    std::string path = DecodePath(m_path);
+    // The path as the server names it: "%20" is a space, a '%' without two hex digits after
+    // it a '%'.
+    std::string path = PercentDecode(m_path, PercentDigits::Checked);
     size_t slash = path.rfind('/');
     m_fileName = slash == std::string::npos ? path : path.substr(slash + 1);
     m_directory = slash == std::string::npos ? std::string() : path.substr(0, slash);
@@ -458,29 +435,22 @@ void FtpTransfer::OnListingData(const char* data, size_t count, bool last) {
         return;
     if (count != 0 && m_listing.size() < kMaxListing)
         m_listing.append(data, std::min(count, kMaxListing - m_listing.size()));
-    size_t start = 0;
-    for (;;) {
-        size_t end = m_listing.find_first_of("\r\n", start);
-        if (end == std::string::npos) {
-            if (!last)
-                break;
-            end = m_listing.size();
+    LineSplitter lines(m_listing);
+    size_t used = 0;
+    for (std::string_view line; lines.Next(&line);) {
+        if (lines.End().empty() && !last)
+            break; // the line goes on in the next read
+        used = lines.Taken();
+        int64_t size = line.empty() ? -1 : ListingSize(line);
+        if (size >= 0) {
+            m_sizeFound = true;
+            m_size = size;
+            m_listing.clear();
+            Notify(NotifyAttempt); // the list shows the size
+            return;
         }
-        if (end > start) {
-            int64_t size = ListingSize(std::string_view(m_listing).substr(start, end - start));
-            if (size >= 0) {
-                m_sizeFound = true;
-                m_size = size;
-                m_listing.clear();
-                Notify(NotifyAttempt); // the list shows the size
-                return;
-            }
-        }
-        if (end >= m_listing.size())
-            break;
-        start = end + 1;
     }
-    m_listing.erase(0, start);
+    m_listing.erase(0, used);
 }
 
 } // namespace vireo

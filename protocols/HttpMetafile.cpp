@@ -1,6 +1,7 @@
 #include "protocols/HttpMetafile.h"
 
 #include "common/AsciiCase.h"
+#include "common/LineSplitter.h"
 #include "engine/TextCoding.h"
 
 namespace vireo {
@@ -19,19 +20,12 @@ std::optional<MetafileLinks> ReadMetafile(std::string_view text) {
         return std::nullopt;
     MetafileLinks links;
     std::vector<std::string> lines;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find_first_of("\r\n", pos);
-        if (end == std::string_view::npos)
-            end = text.size();
-        std::string line(text.substr(pos, end - pos));
+    for (std::string_view text_line : SplitLines(text)) {
+        std::string line(text_line);
         if (!line.empty() && line.front() == ';')
             line.erase(0, 1);
         TrimTextInPlace(line);
         lines.push_back(line);
-        pos = end + 1;
-        if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n')
-            ++pos;
     }
     links.target = lines.front();
     links.more.assign(lines.begin() + 1, lines.end());
