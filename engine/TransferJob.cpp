@@ -44,9 +44,11 @@ const char* StateName(TransferJob::AttemptState state) {
     return "?";
 }
 
-bool IsDottedAddress(const std::string& text) {
-    in_addr addr{};
-    return inet_pton(AF_INET, text.c_str(), &addr) == 1;
+// An IPv4 or IPv6 address written out: there is nothing to look up.
+bool IsAddressLiteral(const std::string& text) {
+    in6_addr addr{};
+    return inet_pton(AF_INET, text.c_str(), &addr) == 1 ||
+           inet_pton(AF_INET6, text.c_str(), &addr) == 1;
 }
 } // namespace
 
@@ -246,7 +248,7 @@ int TransferJob::Start() {
     m_addresses.clear();
     m_addressIndex = 0;
     std::string name = UsesProxy() ? ProxyFor(m_item->Url()).host : m_host;
-    if (IsDottedAddress(name)) {
+    if (IsAddressLiteral(name)) {
         m_address = name;
         m_addresses = {name};
         Notify(NotifyAddressKnown);
