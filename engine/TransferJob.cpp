@@ -6,7 +6,11 @@
 #include "settings/ProxyDetect.h"
 #include "settings/SettingsStore.h"
 
+#include <QHostAddress>
+
 #include <arpa/inet.h>
+
+#include <algorithm>
 
 namespace vireo {
 
@@ -40,9 +44,11 @@ const char* StateName(TransferJob::AttemptState state) {
     return "?";
 }
 
-bool IsDottedAddress(const std::string& text) {
-    in_addr addr{};
-    return inet_pton(AF_INET, text.c_str(), &addr) == 1;
+// An IPv4 or IPv6 address written out: there is nothing to look up.
+bool IsAddressLiteral(const std::string& text) {
+    in6_addr addr{};
+    return inet_pton(AF_INET, text.c_str(), &addr) == 1 ||
+           inet_pton(AF_INET6, text.c_str(), &addr) == 1;
 }
 } // namespace
 
@@ -170,6 +176,10 @@ Step TransferJob::OnConnectFailed(Connection& connection) {
     // few seconds does not use up every attempt at once.
     AddRecord("connection failed: " + connection.ErrorText().toStdString(), 'E');
     NoteCause(connection.FailureWords(), ErrConnect);
+    // Another address of the host may answer (an IPv6 address without a route, a dead
+    // member of several): only when the last one fails does the attempt wait to end.
+    if (HasNextAddress())
+        return NextAddress();
     m_connectFailed = true;
     m_countdown = TimeoutSetting(0);
     return Step::GoOn();
@@ -235,13 +245,15 @@ int TransferJob::Start() {
     SocketWindow::Instance().Register(this);
 
     m_address.clear();
+    m_addresses.clear();
+    m_addressIndex = 0;
     std::string name = UsesProxy() ? ProxyFor(m_item->Url()).host : m_host;
-    if (IsDottedAddress(name)) {
+    if (IsAddressLiteral(name)) {
         m_address = name;
+        m_addresses = {name};
         Notify(NotifyAddressKnown);
-        SetAttemptState(AttemptState::Connecting);
         CallScope scope(*this);
-        Act(Connect());
+        Act(ConnectAddress());
         return 1;
     }
     return StartLookup();
@@ -267,11 +279,35 @@ Step TransferJob::OnHostResolved(const QHostInfo& reply) {
         NoteCause("host not found");
         return Step::Retry();
     }
-    m_address = reply.addresses().first().toString().toStdString();
+    m_addresses.clear();
+    for (const QHostAddress& found : reply.addresses()) {
+        std::string text = found.toString().toStdString();
+        if (std::find(m_addresses.begin(), m_addresses.end(), text) == m_addresses.end())
+            m_addresses.push_back(text);
+    }
+    m_addressIndex = 0;
+    m_address = m_addresses.front();
     AddRecord("server found, ip: " + m_address, '!');
     Notify(NotifyAddressKnown);
+    return ConnectAddress();
+}
+
+Step TransferJob::ConnectAddress() {
+    if (m_addresses.size() > 1)
+        AddRecord("trying address " + m_address + " (" + std::to_string(m_addressIndex + 1) +
+                      " of " + std::to_string(m_addresses.size()) + ")",
+                  '!');
     SetAttemptState(AttemptState::Connecting);
+    // An address that does not answer leaves time for the others; the last one has what
+    // is left of the attempt's time-out.
+    int timeout = TimeoutSetting(0);
+    m_countdown = HasNextAddress() ? std::min(kAddressWindow, timeout) : timeout;
     return Connect();
+}
+
+Step TransferJob::NextAddress() {
+    m_address = m_addresses[++m_addressIndex];
+    return ConnectAddress();
 }
 
 int TransferJob::Stop() {
@@ -307,6 +343,14 @@ void TransferJob::HandleTick() {
         m_speed = (m_bytes - m_receiveStart) / m_ticks;
         if (m_speed != 0)
             m_timeLeft = (m_size > 0 && m_size >= m_bytes) ? (m_size - m_bytes) / m_speed : -1;
+    }
+    if (m_countdown == 0 && m_state == AttemptState::Connecting && !m_connectFailed &&
+        HasNextAddress()) {
+        AddRecord("no answer from " + m_address + " within " +
+                      std::to_string(std::min(kAddressWindow, TimeoutSetting(0))) + " s",
+                  'E');
+        Act(NextAddress());
+        return; // the next address has its whole window
     }
     if (m_countdown == 0) {
         // A connection that could not be made was logged and named when it failed.

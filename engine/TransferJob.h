@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vireo {
 
@@ -68,6 +69,10 @@ struct Step {
 class TransferJob {
 public:
     enum class AttemptState { Idle, Resolving, Connecting, Talking, Receiving };
+
+    // Seconds an address has to answer before the next address of the host is tried (at
+    // most the attempt's time-out). The last address has the attempt's time-out.
+    static constexpr int kAddressWindow = 5;
 
     TransferJob(JobHost* item, std::string host, std::string path, int port);
     virtual ~TransferJob(); // stops the job
@@ -141,7 +146,8 @@ protected:
     virtual Step OnWritable(Connection* connection);
     virtual Step OnAccept(Connection* listener);
     virtual Step OnHostResolved(const QHostInfo& reply);
-    // Opens the attempt's connection to m_address.
+    // Opens the attempt's connection to m_address. Called again, within the attempt, for
+    // each further address of the host when one cannot be reached.
     virtual Step Connect();
     // The protocol's last look before the item finishes: Finish, or what to do instead.
     virtual Step BeforeFinish() { return Step::Finish(); }
@@ -163,6 +169,11 @@ protected:
     Step OnConnectFailed(Connection& connection);
     // Whether this attempt goes through the configured proxy.
     bool UsesProxy() const;
+    // Connects to m_address, with the time it has to answer.
+    Step ConnectAddress();
+    // m_address could not be reached and the host has another address: connects there.
+    Step NextAddress();
+    bool HasNextAddress() const { return m_addressIndex + 1 < m_addresses.size(); }
     // The data path without the size limit: appends the block to the target file, counts
     // it and re-arms the time-out. 0 when the write failed (the item has failed then).
     int AppendData(const char* data, size_t count);
@@ -182,8 +193,12 @@ protected:
     JobHost* m_item;
     int m_lookupId = -1;
     int m_countdown = -1;
-    // The address the lookup found (empty when the name was an address already).
+    // The address this attempt connects to: one of m_addresses, in the resolver's order.
     std::string m_address;
+    // Every address of the host (or the proxy) this attempt may try; one when the name
+    // was an address already.
+    std::vector<std::string> m_addresses;
+    size_t m_addressIndex = 0;
     FailureCause m_cause;
     // The last error line this attempt logged: the cause when nothing named one.
     std::string m_lastErrorLine;

@@ -32,6 +32,12 @@ std::string PortArgument(std::string_view dottedAddress, int port) {
     return text + "," + std::to_string(port / 256) + "," + std::to_string(port % 256);
 }
 
+std::string EprtArgument(std::string_view address, int port) {
+    const char* family = address.find(':') == std::string_view::npos ? "1" : "2";
+    return std::string("|") + family + "|" + std::string(address) + "|" + std::to_string(port) +
+           "|";
+}
+
 int EpsvPort(std::string_view reply) {
     // After the code: "(" d d d port d ")", d being any printable delimiter.
     size_t open = reply.find('(', reply.size() > 3 ? 3 : 0);

@@ -9,6 +9,9 @@ namespace vireo {
 
 // "h1,h2,h3,h4,p1,p2" for a dotted IPv4 address and a port.
 std::string PortArgument(std::string_view dottedAddress, int port);
+// "|2|address|port|" for an IPv6 address ("|1|...|" for a dotted IPv4 one): the argument
+// of EPRT.
+std::string EprtArgument(std::string_view address, int port);
 // The port of an extended passive reply ("229 Entering Extended Passive Mode (|||6446|)"),
 // or -1.
 int EpsvPort(std::string_view reply);

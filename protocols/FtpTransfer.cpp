@@ -23,6 +23,22 @@ bool SameAddress(const QString& a, const QString& b) {
     return QHostAddress(a).isEqual(QHostAddress(b), QHostAddress::TolerantConversion);
 }
 
+// The address as data commands name it: an IPv4 address mapped into IPv6 is the IPv4
+// address, and an IPv6 address goes without its interface.
+QHostAddress DataAddress(const QString& text) {
+    QHostAddress address(text);
+    bool mapped = false;
+    quint32 v4 = address.toIPv4Address(&mapped);
+    if (mapped && address.protocol() == QAbstractSocket::IPv6Protocol)
+        return QHostAddress(v4);
+    address.setScopeId(QString());
+    return address;
+}
+
+bool IsIpv6(const QString& text) {
+    return DataAddress(text).protocol() == QAbstractSocket::IPv6Protocol;
+}
+
 bool IsPermanentNegative(int code) {
     return code >= 500 && code <= 599;
 }
@@ -379,13 +395,18 @@ void FtpTransfer::SendRetr() {
 }
 
 void FtpTransfer::RequestDataConnection(DataUse use) {
+    // PORT and PASV carry IPv4 addresses only: over IPv6 the extended commands are the
+    // only ones.
+    const bool ipv6 = IsIpv6(m_control->LocalAddress());
     if (!m_data.passive) {
         quint16 port = use == DataUse::Listing ? m_data.listPort : m_data.filePort;
-        SendCommand("PORT " + PortArgument(m_control->LocalAddress().toStdString(), port));
+        std::string local = DataAddress(m_control->LocalAddress()).toString().toStdString();
+        SendCommand(ipv6 ? "EPRT " + EprtArgument(local, port)
+                         : "PORT " + PortArgument(local, port));
         SetState(use == DataUse::Listing ? kListPortReply : kFilePortReply);
         return;
     }
-    m_data.pasvSent = m_data.epsvRefused;
+    m_data.pasvSent = m_data.epsvRefused && !ipv6;
     SendCommand(m_data.pasvSent ? "PASV" : "EPSV");
     SetState(use == DataUse::Listing ? kListPassiveReply : kFilePassiveReply);
 }
@@ -396,7 +417,12 @@ Step FtpTransfer::OnPassiveReply(const FtpReply& reply, DataUse use) {
         port = EpsvPort(reply.lines.front());
     else if (m_data.pasvSent && reply.code == 227)
         port = PasvPort(reply.lines.front());
-    else if (!m_data.pasvSent && reply.code >= 400) {
+    else if (!m_data.pasvSent && reply.code >= 400 && IsIpv6(m_control->LocalAddress())) {
+        // A PASV reply could only name an IPv4 address, which this server does not have.
+        AddRecord("extended passive mode refused over IPv6", 'E');
+        NoteCause("the server refused passive mode over IPv6 (EPSV)", ErrConnect);
+        return Step::Fail(ErrConnect);
+    } else if (!m_data.pasvSent && reply.code >= 400) {
         m_data.epsvRefused = true;
         m_data.pasvSent = true;
         SendCommand("PASV");

@@ -33,7 +33,7 @@ public:
     bool TlsFailed() const override { return false; }
     QString TlsErrorText() const override { return {}; }
     QString PeerAddress() const override { return QString::fromStdString(peer); }
-    QString LocalAddress() const override { return QStringLiteral("127.0.0.1"); }
+    QString LocalAddress() const override { return QString::fromStdString(local); }
     // The connector owns every connection: a retired one stays readable for the test.
     void Retire() override { retired = true; }
 
@@ -45,6 +45,7 @@ public:
     bool retired = false;
     std::string errorText = "connection refused";
     std::string peer = "127.0.0.1";
+    std::string local = "127.0.0.1";
     ConnectionPtr incoming; // what Accept hands out
 };
 

@@ -76,14 +76,18 @@ TEST_F(Jobs, RetiredSocketsLiveUntilALaterTick) {
     EXPECT_EQ(window.RetiredCount(), 0u);
 }
 
-TEST_F(Jobs, DottedAddressSkipsTheLookup) {
-    ProbeJob job(&host, "127.0.0.1");
-    ASSERT_EQ(job.Start(), 1);
-    EXPECT_EQ(job.connects, 1);
-    EXPECT_EQ(host.notes, std::vector<int>{NotifyAddressKnown});
-    EXPECT_FALSE(Contains(host.log, "finding host"));
-    EXPECT_TRUE(job.HasFlag(JF_ACTIVE));
-    EXPECT_GE(job.SlotNumber(), 0);
+TEST_F(Jobs, AddressLiteralsSkipTheLookup) {
+    for (const char* address : {"127.0.0.1", "::1"}) {
+        SCOPED_TRACE(address);
+        FakeHost h;
+        ProbeJob job(&h, address);
+        ASSERT_EQ(job.Start(), 1);
+        EXPECT_EQ(job.connects, 1);
+        EXPECT_EQ(h.notes, std::vector<int>{NotifyAddressKnown});
+        EXPECT_FALSE(Contains(h.log, "finding host"));
+        EXPECT_TRUE(job.HasFlag(JF_ACTIVE));
+        EXPECT_GE(job.SlotNumber(), 0);
+    }
 }
 
 TEST_F(Jobs, TimeoutsRetryUntilAttemptsRunOut) {

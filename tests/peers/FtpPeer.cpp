@@ -104,7 +104,7 @@ QString FtpPeer::Put(const QString& relativePath, const QByteArray& data) const 
 }
 
 QString FtpPeer::Url(const QString& path) const {
-    return QString("ftp://127.0.0.1:%1%2").arg(m_port).arg(path);
+    return QString("ftp://%1:%2%3").arg(m_ipv6 ? "[::1]" : "127.0.0.1").arg(m_port).arg(path);
 }
 
 QString FtpPeer::Log() const {
@@ -162,10 +162,13 @@ void FtpPeer::Stop() {
 }
 
 QByteArray FtpPeer::Config() const {
-    QString config = QString("listen=YES\n"
-                             "listen_ipv6=NO\n"
-                             "listen_address=127.0.0.1\n"
-                             "listen_port=%1\n"
+    QString config = QString(m_ipv6 ? "listen=NO\n"
+                                      "listen_ipv6=YES\n"
+                                      "listen_address6=::1\n"
+                                    : "listen=YES\n"
+                                      "listen_ipv6=NO\n"
+                                      "listen_address=127.0.0.1\n") +
+                     QString("listen_port=%1\n"
                              "background=NO\n"
                              "anonymous_enable=YES\n"
                              "anon_root=%2\n"

@@ -33,6 +33,10 @@ public:
     // Start; Start fails when PasswordLoginAvailable() is false.
     void SetLogin(const QString& user, const QString& password);
 
+    // Call before Start: vsftpd listens on [::1] only, so that the control and data
+    // connections are IPv6 (EPSV and EPRT).
+    void SetIpv6Only() { m_ipv6 = true; }
+
     testing::AssertionResult Start();
     // Stops vsftpd and its sessions and removes the PAM service file.
     void Stop();
@@ -43,7 +47,8 @@ public:
     QString Put(const QString& relativePath, const QByteArray& data) const;
 
     quint16 Port() const { return m_port; }
-    // "ftp://127.0.0.1:<port>" + path (path starts with '/').
+    // "ftp://127.0.0.1:<port>" + path (path starts with '/'); "ftp://[::1]:<port>" + path
+    // with SetIpv6Only.
     QString Url(const QString& path = "/") const;
     // vsftpd's log: every command and reply of every session, and each transfer.
     QString Log() const;
@@ -61,6 +66,7 @@ private:
     QString m_pamService;
     quint16 m_port = 0;
     quint16 m_passiveFirst = 0;
+    bool m_ipv6 = false;
 };
 
 } // namespace vireo::test

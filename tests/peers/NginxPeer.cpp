@@ -163,7 +163,7 @@ QByteArray NginxPeer::Config() const {
                               .arg(root)
                               .toUtf8();
         // The plain server answers on the IPv6 loopback too, at the same port.
-        if (port == m_httpPort)
+        if (port == m_httpPort && !m_ipv4Only)
             text += QString("    listen [::1]:%1;\n").arg(port).toUtf8();
         if (!cert.isEmpty())
             text += QString("    ssl_certificate %1;\n    ssl_certificate_key %2;\n")

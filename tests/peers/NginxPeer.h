@@ -42,6 +42,8 @@ public:
 
     // The login /private/ asks for; call before Start. Default: "vireo" and "secret".
     void SetBasicAuth(const QString& user, const QString& password);
+    // Call before Start: the plain server listens on 127.0.0.1 only, not on [::1].
+    void SetIpv4Only() { m_ipv4Only = true; }
     // Starts nginx; fails with nginx's error log when it does not come up.
     testing::AssertionResult Start();
     void Stop();
@@ -51,7 +53,7 @@ public:
     // Writes a file under the document root ("a/b.txt"); returns its full path.
     QString Put(const QString& relativePath, const QByteArray& data) const;
 
-    // The plain HTTP server also listens on [::1] at this port.
+    // The plain HTTP server also listens on [::1] at this port (unless SetIpv4Only).
     quint16 HttpPort() const { return m_httpPort; }
     quint16 HttpsPort() const { return m_httpsPort; }
     quint16 UntrustedPort() const { return m_untrustedPort; }
@@ -81,6 +83,7 @@ private:
     quint16 m_httpPort = 0;
     quint16 m_httpsPort = 0;
     quint16 m_untrustedPort = 0;
+    bool m_ipv4Only = false;
 };
 
 } // namespace vireo::test

@@ -19,18 +19,34 @@ namespace vireo::test {
 
 namespace {
 
-bool Accepts(quint16 port) {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
+bool AcceptsAt(int family, quint16 port) {
+    int fd = socket(family, SOCK_STREAM, 0);
     if (fd < 0)
         return false;
     sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in6 address6{};
+    sockaddr* target = reinterpret_cast<sockaddr*>(&address);
+    socklen_t size = sizeof address;
+    if (family == AF_INET) {
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    } else {
+        address6.sin6_family = AF_INET6;
+        address6.sin6_port = htons(port);
+        address6.sin6_addr = in6addr_loopback;
+        target = reinterpret_cast<sockaddr*>(&address6);
+        size = sizeof address6;
+    }
     // A loopback connect is answered at once: accepted, or refused while nobody listens.
-    bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    bool ok = ::connect(fd, target, size) == 0;
     close(fd);
     return ok;
+}
+
+// A server on either loopback (one on [::1] only: IPv6 tests).
+bool Accepts(quint16 port) {
+    return AcceptsAt(AF_INET, port) || AcceptsAt(AF_INET6, port);
 }
 
 // How nginx, vsftpd and tinyproxy say that their port is taken.

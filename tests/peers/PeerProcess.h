@@ -22,9 +22,9 @@ public:
     PeerProcess(const PeerProcess&) = delete;
     PeerProcess& operator=(const PeerProcess&) = delete;
 
-    // Starts the program and waits (at most timeoutMs) until 127.0.0.1 accepts connections
-    // on every one of ports. On failure the program is stopped and the message carries its output
-    // and the contents of logFiles.
+    // Starts the program and waits (at most timeoutMs) until 127.0.0.1 (or ::1) accepts
+    // connections on every one of ports. On failure the program is stopped and the message
+    // carries its output and the contents of logFiles.
     testing::AssertionResult Start(const QString& program, const QStringList& arguments,
                                    const QList<quint16>& ports, const QStringList& logFiles = {},
                                    int timeoutMs = 10000);
