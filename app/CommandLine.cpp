@@ -30,7 +30,7 @@ const char kUsage[] =
     "  --user USER[:PASS]   the login to give a server that asks for one\n"
     "  --ask-password       read the password for --user from the terminal\n"
     "  --ca-certificate FILE  trust the certificate authorities in FILE (PEM) too\n"
-    "  --ftp-passive        passive FTP (EPSV, then PASV) instead of active mode\n"
+    "  --ftp-passive        passive FTP (EPSV, then PASV; over IPv6 EPSV only)\n"
     "  --header 'Name: value'  add this line to every HTTP request (repeatable)\n"
     "  --user-agent TEXT    the User-Agent of every HTTP request\n"
     "  --links URL          download the page and queue the links it holds\n"
