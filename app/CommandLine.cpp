@@ -23,6 +23,10 @@ const char kUsage[] =
     "                       each line skipped otherwise is told with its number\n"
     "  -o, --output NAME    with one address: the file's name or path\n"
     "  -q, --quiet          print only errors and the summary\n"
+    "  --json               one JSON object a line on standard output for each start,\n"
+    "                       progress (once a second), finish and failure, then a\n"
+    "                       summary; fields: event, url, file, bytes, size, speed,\n"
+    "                       error, text\n"
     "  --timeout S          seconds without progress before an attempt fails\n"
     "  --tries N            attempts per download\n"
     "  --proxy URL          fetch every address through this HTTP proxy\n"
@@ -130,6 +134,10 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args) {
         }
         if (arg == "-q" || arg == "--quiet") {
             o.quiet = true;
+            continue;
+        }
+        if (arg == "--json") {
+            o.json = true;
             continue;
         }
 

@@ -23,6 +23,7 @@ struct RunOptions {
     int jobs = 0;                    // -j: parallel downloads for this run only; 0 = stored
     std::vector<std::string> inputs; // -i: list files whose addresses are added; "-" stdin
     bool quiet = false;              // -q: only errors and the summary
+    bool json = false;               // --json: one JSON object a line for other programs
     std::vector<std::string> urls;   // addresses as given
     // For this run only as well; the stored settings are never changed.
     std::string output;       // -o: the file's name or path (one address, terminal runs only)

@@ -66,6 +66,7 @@ public:
 
     int ItemCount() const { return m_entries.Count(); }
     DownloadItem& Item(int index) { return m_entries.Item(index); }
+    const DownloadItem& Item(int index) const { return m_entries.Item(index); }
     // Row states change through SetItemState and the commands only: the scheduler keeps
     // the running entries and the first waiting row aside and must see every change.
     const ItemRow& Row(int index) const { return m_entries.Row(index); }

@@ -151,7 +151,8 @@ private:
 
 int RunHeadless(const RunOptions& options, int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    ProgressReport::Mode mode = options.quiet                ? ProgressReport::Mode::Quiet
+    ProgressReport::Mode mode = options.json                 ? ProgressReport::Mode::Json
+                                : options.quiet              ? ProgressReport::Mode::Quiet
                                 : isatty(STDOUT_FILENO) != 0 ? ProgressReport::Mode::Table
                                                              : ProgressReport::Mode::Lines;
     ProgressReport report(std::cout, std::cerr, mode);

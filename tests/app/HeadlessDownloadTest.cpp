@@ -11,6 +11,8 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QSettings>
 #include <QTcpServer>
@@ -282,6 +284,46 @@ TEST_F(HeadlessDownload, FailuresLeaveTheFolderEmpty) {
     EXPECT_TRUE(err.contains("connection refused")) << err.toStdString();
     EXPECT_EQ(QDir(out).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
               QStringList{});
+}
+
+TEST_F(HeadlessDownload, JsonLinesAreAllAProgramReadsOnStandardOutput) {
+    QByteArray source = RandomBytes(5 * 1024 * 1024, 77);
+    server.Put("j.bin", source);
+    // The slow path makes the download take a few seconds, so progress is reported.
+    Run run = RunToEnd({"--json", server.HttpUrl("/slow/j.bin"), server.HttpUrl("/no/such.bin")});
+    EXPECT_EQ(run.status, 1) << run.err.toStdString();
+    EXPECT_TRUE(Read("j.bin") == source);
+    std::map<QString, int> seen;
+    for (const QString& line : run.out.split('\n', Qt::SkipEmptyParts)) {
+        QJsonParseError error{};
+        QJsonObject event = QJsonDocument::fromJson(line.toUtf8(), &error).object();
+        ASSERT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
+        QString kind = event["event"].toString();
+        ++seen[kind];
+        if (kind == "done") {
+            EXPECT_EQ(event["url"].toString(), server.HttpUrl("/slow/j.bin"));
+            EXPECT_EQ(event["file"].toString(), out + "/j.bin");
+            EXPECT_EQ(event["bytes"].toInteger(), source.size());
+            EXPECT_EQ(event["size"].toInteger(), source.size());
+        } else if (kind == "failed") {
+            EXPECT_EQ(event["error"].toInt(), 404);
+            EXPECT_TRUE(event["text"].toString().startsWith("file not found"))
+                << line.toStdString();
+        } else if (kind == "progress" && event["bytes"].toInteger() > 0) {
+            // The size is null until the server has named it.
+            EXPECT_EQ(event["size"].toInteger(), source.size()) << line.toStdString();
+            EXPECT_LE(event["bytes"].toInteger(), source.size());
+            ++seen["progress with bytes"];
+        } else if (kind == "summary") {
+            EXPECT_EQ(event["done"].toInt(), 1);
+            EXPECT_EQ(event["failed"].toInt(), 1);
+        }
+    }
+    EXPECT_EQ(seen["start"], 2);
+    EXPECT_GE(seen["progress with bytes"], 1);
+    EXPECT_EQ(seen["done"], 1);
+    EXPECT_EQ(seen["failed"], 1);
+    EXPECT_EQ(seen["summary"], 1);
 }
 
 TEST_F(HeadlessDownload, AChangedSourceIsFetchedWholeNotSplicedOntoThePartialFile) {

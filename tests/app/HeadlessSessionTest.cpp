@@ -7,6 +7,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -271,17 +273,33 @@ TEST(SignalWatcher, ASignalIgnoredAtTheStartStaysIgnored) {
     EXPECT_EQ(now.sa_handler, SIG_IGN);
 }
 
-TEST(ProgressTable, ShowsRunningEntriesAndRedrawsAtMostOnceASecond) {
+namespace {
+// A document whose entries are reported in one mode, with maxDown entries running at once.
+struct ReportedDocument {
+    ReportedDocument(ProgressReport::Mode mode, int maxDown)
+        : report(out, err, mode), settled(temp, maxDown) {
+        doc.SetUi(&ui);
+        doc.RecountSlots();
+    }
+    struct Settled {
+        Settled(const TempSettings& temp, int maxDown) {
+            QtApp();
+            Settings().SetInt(keys::MaxDown, maxDown);
+            Settings().SetString(keys::DownPath, temp.Dir());
+        }
+    };
     TempSettings temp;
-    QtApp();
-    Settings().SetInt(keys::MaxDown, 1);
-    Settings().SetString(keys::DownPath, temp.Dir());
     std::ostringstream out, err;
-    ProgressReport report(out, err, ProgressReport::Mode::Table);
-    TerminalUi ui(report);
+    ProgressReport report;
+    TerminalUi ui{report};
+    Settled settled;
     FakeDocument doc;
-    doc.SetUi(&ui);
-    doc.RecountSlots();
+};
+} // namespace
+
+TEST(ProgressTable, ShowsRunningEntriesAndRedrawsAtMostOnceASecond) {
+    ReportedDocument r(ProgressReport::Mode::Table, 1);
+    auto& [temp, out, err, report, ui, settled, doc] = r;
     ASSERT_TRUE(doc.AddUrl("http://h.x/big.iso", false));
     ASSERT_TRUE(doc.AddUrl("http://h.x/next.iso", false));
     doc.Fake(0).Fake()->Progress(4 << 20, 1 << 20, 2048, 1536);
@@ -301,11 +319,100 @@ TEST(ProgressTable, ShowsRunningEntriesAndRedrawsAtMostOnceASecond) {
     EXPECT_EQ(out.str(), first);
     report.Refresh(doc, true);
     std::string second = out.str().substr(first.size());
-    // The old table (header and one row) is wiped, the finished entry scrolls above the
+    // The old table (header, one row, totals) is wiped, the finished entry scrolls above the
     // new table, and the next entry runs in it.
-    EXPECT_EQ(second.rfind("\x1b[2A\x1b[J", 0), 0u);
+    EXPECT_EQ(second.rfind("\x1b[3A\x1b[J", 0), 0u);
     EXPECT_NE(second.find("done http://h.x/big.iso"), std::string::npos);
     EXPECT_NE(second.find("next.iso"), std::string::npos);
+}
+
+TEST(ProgressTable, FitsTheTerminalsWidthFollowsResizesAndEndsWithTotals) {
+    ReportedDocument r(ProgressReport::Mode::Table, 2);
+    auto& [temp, out, err, report, ui, settled, doc] = r;
+    const std::string longName = "a-very-long-file-name-" + std::string(60, 'x') + ".iso";
+    ASSERT_TRUE(doc.AddUrl("http://h.x/" + longName, false));
+    ASSERT_TRUE(doc.AddUrl("http://h.x/small.bin", false));
+    ASSERT_TRUE(doc.AddUrl("http://h.x/gone.bin", false));
+    doc.Fake(0).Fake()->Progress(4 << 20, 1 << 20, 2048, 1536);
+    doc.Fake(1).Fake()->Progress(0, 3 << 20, 1024, -1);
+    doc.Fake(1).Finish(); // gone.bin starts in its place
+
+    auto lines = [&out](size_t from) {
+        std::vector<std::string> all;
+        std::istringstream in(out.str().substr(from));
+        for (std::string line; std::getline(in, line);)
+            all.push_back(line.substr(
+                line.rfind("\x1b[J") == std::string::npos ? 0 : line.rfind("\x1b[J") + 3));
+        return all;
+    };
+    for (int width : {120, 60, 20}) {
+        size_t from = out.str().size();
+        report.SetWidthSource([width] { return width; });
+        report.Refresh(doc, true);
+        std::vector<std::string> drawn = lines(from);
+        ASSERT_GE(drawn.size(), 3u) << width;
+        for (const std::string& line : drawn)
+            EXPECT_LE(line.size(), size_t(width)) << width << ": " << line;
+        // The name is cut with a mark where the row would not fit, never the numbers'
+        // columns while there is room for them.
+        auto found = std::find_if(drawn.begin(), drawn.end(), [](const std::string& line) {
+            return line.rfind("a-very", 0) == 0;
+        });
+        ASSERT_NE(found, drawn.end()) << width;
+        const std::string& row = *found;
+        if (width == 120) {
+            EXPECT_NE(row.find(longName.substr(0, 60)), std::string::npos) << row;
+        }
+        if (width == 60) {
+            EXPECT_NE(row.find("~"), std::string::npos) << row;
+            EXPECT_NE(row.find("1.0 MiB"), std::string::npos) << row;
+        }
+        if (width != 20) {
+            EXPECT_EQ(drawn.back(), "1 done, 0 failed, 2 running, 4.0 MiB, 2.0 KiB/s") << width;
+        }
+    }
+}
+
+TEST(ProgressJson, OneObjectALineForStartsProgressEndsAndTheSummary) {
+    ReportedDocument r(ProgressReport::Mode::Json, 2);
+    auto& [temp, out, err, report, ui, settled, doc] = r;
+    ASSERT_TRUE(doc.AddUrl("http://h.x/a\"quote.bin", false));
+    ASSERT_TRUE(doc.AddUrl("http://h.x/b.bin", false));
+    doc.Fake(0).Fake()->Progress(4096, 1024, 512, 6);
+    report.Refresh(doc);
+    report.Refresh(doc); // within the second: no second progress line
+    doc.Fake(0).Finish();
+    doc.Fake(1).Fail(404);
+    EXPECT_EQ(report.Summary(doc, false), 1);
+
+    std::vector<QJsonObject> events;
+    std::istringstream in(out.str());
+    for (std::string line; std::getline(in, line);) {
+        QJsonParseError error{};
+        QJsonDocument parsed = QJsonDocument::fromJson(QByteArray::fromStdString(line), &error);
+        ASSERT_EQ(error.error, QJsonParseError::NoError) << line;
+        ASSERT_TRUE(parsed.isObject()) << line;
+        events.push_back(parsed.object());
+    }
+    std::vector<std::string> kinds;
+    for (const QJsonObject& event : events)
+        kinds.push_back(event["event"].toString().toStdString());
+    // Both running entries report their progress once.
+    EXPECT_EQ(kinds, (std::vector<std::string>{"start", "start", "progress", "progress", "done",
+                                               "failed", "summary"}));
+    ASSERT_EQ(events.size(), 7u);
+    EXPECT_EQ(events[0]["url"].toString(), "http://h.x/a\"quote.bin");
+    EXPECT_EQ(events[0]["file"].toString().toStdString(), temp.Dir() + "/a_quote.bin");
+    EXPECT_EQ(events[2]["bytes"].toInteger(), 1024);
+    EXPECT_EQ(events[2]["size"].toInteger(), 4096);
+    EXPECT_EQ(events[2]["speed"].toInteger(), 512);
+    EXPECT_EQ(events[3]["url"].toString(), "http://h.x/b.bin");
+    EXPECT_EQ(events[5]["error"].toInt(), 404);
+    EXPECT_EQ(events[5]["text"].toString(), "file not found");
+    EXPECT_TRUE(events[5]["size"].isNull()); // never known
+    EXPECT_EQ(events[6]["done"].toInt(), 1);
+    EXPECT_EQ(events[6]["failed"].toInt(), 1);
+    EXPECT_EQ(err.str(), "vireo: failed: http://h.x/b.bin: file not found\n");
 }
 
 TEST(ProgressTable, ByteCounts) {
