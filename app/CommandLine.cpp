@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "engine/Checksum.h"
+#include "engine/RateLimiter.h"
 #include "settings/ProxyDetect.h"
 
 #include <charconv>
@@ -41,6 +43,10 @@ const char kUsage[] =
     "  --accept LIST        with --links: only links with these extensions (zip,iso)\n"
     "  --reject LIST        with --links: all links but those with these extensions\n"
     "  --log-dir DIR        keep each download's transfer log in DIR (NAME.log)\n"
+    "  --limit-rate RATE    read at most RATE bytes a second in all (500k, 2M; 0 = no\n"
+    "                       limit), instead of the setting \"maxspeed\"\n"
+    "  --checksum TYPE=HEX  with one address: the digest the file must have (sha-256,\n"
+    "                       sha-1 or md5); a file that differs fails\n"
     "  --help               show this text and exit\n"
     "  --version            show the version and exit\n"
     "\n"
@@ -71,10 +77,11 @@ struct ValueOption {
     const char* longName;
 };
 constexpr ValueOption kValueOptions[] = {
-    {'d', "--dir"},  {'j', "--jobs"},         {'i', "--input"}, {'o', "--output"},
-    {0, "--proxy"},  {0, "--user"},           {0, "--timeout"}, {0, "--tries"},
-    {0, "--header"}, {0, "--user-agent"},     {0, "--links"},   {0, "--accept"},
-    {0, "--reject"}, {0, "--ca-certificate"}, {0, "--log-dir"},
+    {'d', "--dir"},    {'j', "--jobs"},         {'i', "--input"}, {'o', "--output"},
+    {0, "--proxy"},    {0, "--user"},           {0, "--timeout"}, {0, "--tries"},
+    {0, "--header"},   {0, "--user-agent"},     {0, "--links"},   {0, "--accept"},
+    {0, "--reject"},   {0, "--ca-certificate"}, {0, "--log-dir"}, {0, "--limit-rate"},
+    {0, "--checksum"},
 };
 
 // A whole number from low to high, or -1.
@@ -221,6 +228,16 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args) {
             o.caFile = value;
         } else if (name == "--log-dir") {
             o.logDir = value;
+        } else if (name == "--limit-rate") {
+            if ((o.limitRate = ParseRateText(value)) < 0)
+                return Fail("--limit-rate takes bytes a second, with k or M after the number "
+                            "(500k, 2M), not '" +
+                            value + "'");
+        } else if (name == "--checksum") {
+            if (!ParseDigestText(value).Valid())
+                return Fail("--checksum takes sha-256=HEX, sha-1=HEX or md5=HEX, not '" + value +
+                            "'");
+            o.checksum = value;
         }
     }
     if (o.noProxy && !o.proxy.empty())
@@ -231,6 +248,8 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args) {
         return Fail("--accept and --reject filter the links of --links pages");
     if (o.askPassword && (o.user.empty() || o.user.find(':') != std::string::npos))
         return Fail("--ask-password needs --user USER without a password");
+    if (!o.checksum.empty() && (o.urls.size() != 1 || !o.inputs.empty() || !o.links.empty()))
+        return Fail("--checksum belongs to exactly one address (a list file gives each its own)");
     if (!o.output.empty() && (o.urls.size() != 1 || !o.inputs.empty() || !o.links.empty()))
         return Fail("--output names the file of exactly one address");
     return result;

@@ -5,6 +5,8 @@
 #include "downloads/LinkFilter.h"
 #include "downloads/ListText.h"
 #include "downloads/VireoDoc.h"
+#include "engine/Checksum.h"
+#include "engine/RateLimiter.h"
 #include "engine/TextCoding.h"
 #include "engine/UrlParts.h"
 #include "protocols/HttpRequest.h"
@@ -102,6 +104,7 @@ bool ApplyRunOptions(const RunOptions& options, bool terminal, std::vector<RunLi
     }
     if (options.jobs > 0)
         settings.OverrideInt(keys::MaxDown, options.jobs);
+    ReadGate::Instance().SetRunLimit(options.limitRate);
     lists.clear();
     for (const std::string& input : options.inputs) {
         RunList list{input, {}};
@@ -141,9 +144,10 @@ std::string WhyNoAddress(const std::string& text) {
 int AddRunAddresses(CVireoDoc& doc, const RunOptions& options, const std::vector<RunList>& lists,
                     std::ostream& err) {
     int refused = 0;
-    auto add = [&](const std::string& text, const std::string& where) {
+    auto add = [&](const std::string& text, const std::string& where,
+                   const ItemOptions& itemOptions) {
         std::string why = WhyNoAddress(text);
-        if (why.empty() && doc.AddUrl(NormalizeUrl(text), false))
+        if (why.empty() && doc.AddUrl(NormalizeUrl(text), false, itemOptions))
             return;
         std::string shown = text;
         for (char& c : shown)
@@ -156,21 +160,26 @@ int AddRunAddresses(CVireoDoc& doc, const RunOptions& options, const std::vector
     if (options.urls.empty() && lists.empty() && options.links.empty())
         doc.AddCommandLine({}); // the last list
     // Words are split again at spaces, as the window's command line always was.
+    // --checksum belongs to the one address of the command line.
+    ItemOptions wordOptions;
+    wordOptions.digest = ParseDigestText(options.checksum);
     for (const std::string& word : options.urls) {
         for (size_t pos = 0; pos < word.size();) {
             size_t space = std::min(word.find(' ', pos), word.size());
             if (space > pos)
-                add(TrimText(word.substr(pos, space - pos)), "");
+                add(TrimText(word.substr(pos, space - pos)), "", wordOptions);
             pos = space + 1;
         }
     }
     for (const RunList& list : lists) {
-        std::vector<std::string_view> lines = SplitListText(list.text);
-        for (size_t i = 0; i < lines.size(); ++i) {
-            std::string line = TrimText(lines[i]);
-            if (line.empty() || line.front() == '#')
+        for (const ListLine& line : ParseListText(list.text)) {
+            std::string where = list.name + ":" + std::to_string(line.number) + ": ";
+            if (line.problem.empty()) {
+                add(line.text, where, line.options);
                 continue;
-            add(line, list.name + ":" + std::to_string(i + 1) + ": ");
+            }
+            err << "vireo: " << where << "skipped '" << line.text << "': " << line.problem << '\n';
+            ++refused;
         }
         // The lines end at the first NUL; what follows it is told as one skip.
         size_t nul = list.text.find('\0');

@@ -3,6 +3,7 @@
 // downloads run at once and the addresses it starts with. They hold for this run only
 // and are never stored.
 
+#include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -40,6 +41,8 @@ struct RunOptions {
     std::vector<std::string> links;   // --links: pages whose links are queued
     std::string accept, reject;       // --accept / --reject: the link filter's extensions
     std::string logDir;               // --log-dir: transfer logs kept there
+    int64_t limitRate = -1;           // --limit-rate, bytes per second; -1 = stored
+    std::string checksum;             // --checksum TYPE=HEX for the one address
 };
 
 // Applies the options as this run's overrides of the settings (directory, parallel

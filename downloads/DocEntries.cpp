@@ -63,7 +63,7 @@ std::string CVireoDoc::TargetPath(const std::string& address) {
     return dir + "/" + name;
 }
 
-bool CVireoDoc::AddUrl(const std::string& address, bool filtered) {
+bool CVireoDoc::AddUrl(const std::string& address, bool filtered, const ItemOptions& options) {
     if (!IsValidUrl(address))
         return false;
     std::string path = TargetPath(address);
@@ -78,6 +78,7 @@ bool CVireoDoc::AddUrl(const std::string& address, bool filtered) {
 
     std::unique_ptr<DownloadItem> item = CreateItem(address, path);
     item->SetFlags(IF_RESUME);
+    item->SetOptions(options);
     DownloadItem& added = m_entries.Append(std::move(item));
     m_presenter.AppendLine(path);
     RefreshRow(added);

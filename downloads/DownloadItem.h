@@ -2,6 +2,7 @@
 // One entry of the download list: an address, its target file and what its transfer
 // has reported.
 
+#include "engine/Checksum.h"
 #include "engine/ErrorText.h"
 #include "engine/FailureCause.h"
 #include "engine/ItemEvent.h"
@@ -17,6 +18,13 @@ namespace vireo {
 
 class DownloadItem;
 class TransferJob;
+
+// What a list line or the command line can give an address besides itself.
+struct ItemOptions {
+    ExpectedDigest digest;
+    int64_t speedLimit = 0; // bytes per second; 0 for none
+    bool operator==(const ItemOptions&) const = default;
+};
 class TransferLog;
 
 // What an item needs from the list that owns it.
@@ -114,6 +122,21 @@ public:
     void AddField(std::string_view name, std::string_view text, char kind, bool numbered) override;
     void AddDump(const char* data, size_t count) override;
 
+    // The digest the finished file must have; the item fails when it has another.
+    const ExpectedDigest& Digest() const { return m_digest; }
+    void SetDigest(ExpectedDigest digest) { m_digest = std::move(digest); }
+    // How the last check of the digest went.
+    enum class DigestCheck { None, Checking, Verified, Mismatch };
+    DigestCheck DigestResult() const { return m_digestCheck; }
+    // The download's own speed limit, bytes per second; 0 for none.
+    int64_t SpeedLimit() const override { return m_speedLimit; }
+    void SetSpeedLimit(int64_t bytesPerSecond) { m_speedLimit = bytesPerSecond; }
+    ItemOptions Options() const { return {m_digest, m_speedLimit}; }
+    void SetOptions(const ItemOptions& options) {
+        m_digest = options.digest;
+        m_speedLimit = options.speedLimit;
+    }
+
     // Position of the entry in its list (item, row and line share it).
     int Index() const { return m_index; }
     void SetIndex(int index) { m_index = index; }
@@ -131,6 +154,10 @@ protected:
     // not the download (the answer that sent the item elsewhere).
     void CloseTarget(bool discard = false);
     std::string HostOf(const std::string& url) const;
+    // The hashing of the finished file is over (hex empty: it could not be read).
+    void OnDigestKnown(const std::string& hex);
+    // Completes the item: stamps the file whole and tells the owner.
+    void Complete();
 
     std::string m_url;
     std::string m_targetPath;
@@ -148,6 +175,12 @@ protected:
     mutable int64_t m_received = 0;
     mutable int64_t m_size = 0;
     int m_index = -1;
+    ExpectedDigest m_digest;
+    DigestCheck m_digestCheck = DigestCheck::None;
+    // Alive while this item waits for its file's digest: a result that finds it gone (the
+    // item stopped, restarted or deleted meanwhile) is dropped.
+    std::shared_ptr<int> m_digestWait;
+    int64_t m_speedLimit = 0;
 };
 
 } // namespace vireo

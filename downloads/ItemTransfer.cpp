@@ -71,6 +71,8 @@ void DownloadItem::CloseTarget(bool discard) {
 }
 
 bool DownloadItem::StartItem(const std::string& url, const std::string& fileName, bool resume) {
+    m_digestWait.reset();
+    m_digestCheck = DigestCheck::None;
     DeleteJob();
     CloseTarget();
     m_flags = 0;
@@ -135,6 +137,9 @@ bool DownloadItem::RestartItem(const std::string& url) {
 }
 
 void DownloadItem::StopTransfer() {
+    m_digestWait.reset(); // a check under way is forgotten
+    if (m_digestCheck == DigestCheck::Checking)
+        m_digestCheck = DigestCheck::None;
     DeleteJob();
     CloseTarget();
 }
@@ -223,6 +228,43 @@ void DownloadItem::FinishItem() {
         m_size = m_job->Size();
         m_received = m_job->Bytes();
     }
+    if (!m_digest.Valid()) {
+        Complete();
+        return;
+    }
+    // The whole file is hashed on a thread of its own; the item stays running until the
+    // digest is known, and is stamped whole only if it is the expected one.
+    DeleteJob();
+    CloseTarget();
+    m_digestCheck = DigestCheck::Checking;
+    auto wait = std::make_shared<int>(0);
+    m_digestWait = wait;
+    HashFileLater(m_targetPath, m_digest.type,
+                  [this, alive = std::weak_ptr<int>(wait)](const std::string& hex) {
+                      if (alive.lock())
+                          OnDigestKnown(hex);
+                  });
+}
+
+void DownloadItem::OnDigestKnown(const std::string& hex) {
+    m_digestWait.reset();
+    std::string name = DigestName(m_digest.type);
+    if (hex == m_digest.hex) {
+        m_digestCheck = DigestCheck::Verified;
+        AddRecord("checksum verified (" + name + " " + hex + ")", '!');
+        History().NoteCheck(m_targetPath, "verified");
+        Complete();
+        return;
+    }
+    m_digestCheck = DigestCheck::Mismatch;
+    AddRecord("checksum mismatch: expected " + name + " " + m_digest.hex + ", got " +
+                  (hex.empty() ? "nothing (the file could not be read)" : hex),
+              'E');
+    History().NoteCheck(m_targetPath, "mismatch");
+    FailItem(ErrChecksum);
+}
+
+void DownloadItem::Complete() {
     // Stamped before anybody hears of it: the owner closes the file on the notification.
     if (m_file.IsOpen())
         m_file.Stamp(true);

@@ -31,9 +31,8 @@ bool ListLost(std::string_view text, int refused) {
 
 int CVireoDoc::AddListLines(std::string_view text) {
     int refused = 0;
-    for (std::string_view line : SplitListText(text)) {
-        std::string address = TrimText(line);
-        if (!address.empty() && !AddUrl(NormalizeUrl(address), false))
+    for (const ListLine& line : ParseListText(text)) {
+        if (!line.problem.empty() || !AddUrl(NormalizeUrl(line.text), false, line.options))
             ++refused;
     }
     return refused;
@@ -52,6 +51,7 @@ std::string CVireoDoc::ListText() const {
     for (int i = 0; i < m_entries.Count(); ++i) {
         text += m_entries.Item(i).Url();
         text += "\r\n";
+        text += ListOptionLines(m_entries.Item(i).Options());
     }
     return text;
 }

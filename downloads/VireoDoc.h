@@ -54,8 +54,8 @@ public:
 
     // ---- Entries
     // Appends an entry for a valid address (harvested links must pass the link filter);
-    // false when it is refused.
-    bool AddUrl(const std::string& address, bool filtered);
+    // false when it is refused. options go with the entry (its digest, its speed limit).
+    bool AddUrl(const std::string& address, bool filtered, const ItemOptions& options = {});
     std::string TargetPath(const std::string& address) override;
     void RefreshRow(DownloadItem& item);
     void UpdateRowIcon(DownloadItem& item, int index);

@@ -32,6 +32,8 @@ std::string ErrorText(int code, int64_t receivedBytes) {
         return "secure connection failed";
     case ErrTooManyRedirects:
         return "too many redirects";
+    case ErrChecksum:
+        return "checksum mismatch";
     case 400:
         return "bad request";
     case 401:

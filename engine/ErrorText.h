@@ -24,6 +24,8 @@ enum ErrorCode : int {
     ErrCertificate = -12,
     ErrTlsHandshake = -13,
     ErrTooManyRedirects = -14,
+    // The finished file does not have the digest it was given with.
+    ErrChecksum = -15,
 };
 
 // receivedBytes fills the text of ErrAttempts ("(%d)").

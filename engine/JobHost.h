@@ -18,6 +18,8 @@ public:
     virtual ~JobHost() = default;
 
     virtual const std::string& Url() const = 0;
+    // The download's own speed limit in bytes per second; 0 for none.
+    virtual int64_t SpeedLimit() const { return 0; }
     // "user:password" for the given server; empty when there are none for it, so that a
     // redirect to another server never carries them along.
     virtual std::string CredentialsFor(const std::string& host) = 0;

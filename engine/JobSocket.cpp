@@ -36,6 +36,7 @@ void JobSocket::Retire() {
 JobSocket::JobSocket(TransferJob* owner) : m_owner(owner) {}
 
 JobSocket::~JobSocket() {
+    ReadGate::Instance().Forget(this);
     if (m_socket) {
         m_socket->disconnect(this);
         m_socket->abort();
@@ -124,6 +125,8 @@ void JobSocket::SendText(std::string_view text) {
 }
 
 void JobSocket::Close() {
+    ReadGate::Instance().Forget(this);
+    m_closePending = false;
     if (m_socket)
         m_socket->abort();
     if (m_server)
@@ -203,17 +206,80 @@ void JobSocket::OnErrorEvent(QAbstractSocket::SocketError error) {
 void JobSocket::OnReadable() {
     if (!OwnerValid() || !m_connectReported || m_connectFailed)
         return;
+    if (ReadGate::Instance().IsWaiting(this))
+        return; // the gate's timer reads it
     ReadLoop(true);
 }
 
 void JobSocket::OnDisconnected() {
     if (!OwnerValid() || !m_connectReported || m_connectFailed)
         return;
-    // Whatever arrived before the close belongs to the job first.
-    if (m_socket->bytesAvailable() > 0 && !ReadLoop(false))
+    // Whatever arrived before the close belongs to the job first, at the speed allowed.
+    ReadGate& gate = ReadGate::Instance();
+    if (m_socket->bytesAvailable() > 0 && !gate.IsWaiting(this) && !ReadLoop(false))
         return;
+    if (gate.IsWaiting(this)) {
+        m_closePending = true; // told once the rest is read
+        return;
+    }
     if (OwnerValid())
         m_owner->HandleClosed(this);
+}
+
+void JobSocket::ResumeReading() {
+    if (!OwnerValid() || !m_socket)
+        return;
+    if (!LimitedReadLoop() || !OwnerValid())
+        return;
+    if (m_closePending && !ReadGate::Instance().IsWaiting(this)) {
+        m_closePending = false;
+        m_owner->HandleClosed(this);
+    }
+}
+
+void JobSocket::RearmReading() {
+    // Setting the size again re-enables the socket's read notifier when its buffer has
+    // room; reading alone does not when the last read emptied the buffer exactly.
+    m_socket->setReadBufferSize(0);
+    m_socket->setReadBufferSize(kLimitedBuffer);
+}
+
+void JobSocket::EndLimit() {
+    m_limited = false;
+    ReadGate::Instance().Forget(this);
+    m_socket->setReadBufferSize(0);
+}
+
+bool JobSocket::LimitedReadLoop() {
+    static std::vector<char> buffer(kReadSize);
+    ReadGate& gate = ReadGate::Instance();
+    JobHost* item = m_owner->Item();
+    const int64_t itemLimit = item ? item->SpeedLimit() : 0;
+    if (!gate.Limits(itemLimit)) {
+        EndLimit();
+        return ReadLoop(false);
+    }
+    if (!m_limited) {
+        m_limited = true;
+        m_socket->setReadBufferSize(kLimitedBuffer);
+    }
+    for (;;) {
+        qint64 pending = m_socket->bytesAvailable();
+        if (pending <= 0)
+            break;
+        size_t allowed =
+            gate.Allow(this, item, itemLimit, size_t(std::min<qint64>(pending, qint64(kReadSize))));
+        if (allowed == 0)
+            break; // the gate wakes it
+        qint64 n = m_socket->read(buffer.data(), qint64(allowed));
+        if (n <= 0)
+            break;
+        gate.Took(item, size_t(n));
+        RearmReading();
+        if (!m_owner->HandleData(this, buffer.data(), size_t(n)) || !OwnerValid())
+            return false;
+    }
+    return true;
 }
 
 void JobSocket::OnIncoming() {
@@ -222,6 +288,9 @@ void JobSocket::OnIncoming() {
 }
 
 bool JobSocket::ReadLoop(bool passEmpty) {
+    if (m_limited ||
+        ReadGate::Instance().Limits(m_owner->Item() ? m_owner->Item()->SpeedLimit() : 0))
+        return LimitedReadLoop();
     static std::vector<char> buffer(kReadSize);
     qint64 n = m_socket->read(buffer.data(), qint64(buffer.size()));
     if (n < 0 || (n == 0 && !passEmpty))

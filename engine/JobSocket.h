@@ -1,9 +1,11 @@
 #pragma once
 // A TCP connection of a transfer job. Its events become calls of the job's operations;
 // once the socket is retired, or its job has left the valid slot range, events are
-// ignored.
+// ignored. Every read asks the read gate first (speed limits): a connection over its budget
+// stops reading until the gate wakes it.
 
 #include "engine/Connection.h"
+#include "engine/RateLimiter.h"
 
 #include <QAbstractSocket>
 #include <QObject>
@@ -20,11 +22,14 @@ namespace vireo {
 
 class TransferJob;
 
-class JobSocket : public QObject, public Connection {
+class JobSocket : public QObject, public Connection, public ThrottledReader {
 public:
     // Bytes taken from the socket per read; the job sees blocks of at most this size.
     static constexpr size_t kReadSize = 256 * 1024;
     static constexpr size_t kSendPiece = 512;
+    // What the socket holds unread while a speed limit applies: beyond it the bytes stay
+    // with the system, whose full buffers make the server wait.
+    static constexpr qint64 kLimitedBuffer = 64 * 1024;
 
     explicit JobSocket(TransferJob* owner = nullptr);
     ~JobSocket() override;
@@ -54,6 +59,9 @@ public:
     QString PeerAddress() const override;
     QString LocalAddress() const override;
 
+    // The gate has budget again for this connection.
+    void ResumeReading() override;
+
 private:
     void Adopt(QTcpSocket* socket);
     bool OwnerValid() const;
@@ -64,12 +72,20 @@ private:
     void OnIncoming();
     // Hands every block waiting on the socket to the job; false when the job said stop.
     bool ReadLoop(bool passEmpty);
+    // The same under a speed limit: reads what the gate allows; false when the job said
+    // stop.
+    bool LimitedReadLoop();
+    // Makes the socket take bytes from the network again once its buffer has room.
+    void RearmReading();
+    void EndLimit();
 
     TransferJob* m_owner;
     bool m_detached = false;
     bool m_connectReported = false;
     bool m_connectFailed = false; // reported as failed: nothing more comes from it
     bool m_tlsFailed = false;
+    bool m_limited = false;      // reads go through the gate; the buffer is bounded
+    bool m_closePending = false; // closed by the peer while bytes still wait for budget
     QString m_tlsError;
     QTcpSocket* m_socket = nullptr;
     QSslSocket* m_ssl = nullptr;

@@ -127,6 +127,8 @@ public:
     const std::string& Path() const { return m_path; }
     int Port() const { return m_port; }
     AttemptState StateOfAttempt() const { return m_state; }
+    // The item the job serves (its connections share the item's speed limit).
+    JobHost* Item() const { return m_item; }
 
     int SlotNumber() const { return m_slot; }
     void SetSlotNumber(int slot) { m_slot = slot; }

@@ -75,6 +75,54 @@ std::string HistoryStore::FilePath() const {
     return dir + std::string(kFileName);
 }
 
+std::string HistoryStore::ChecksPath() const {
+    std::string path = FilePath();
+    return path.substr(0, path.size() - kFileName.size()) + std::string(kChecksName);
+}
+
+namespace {
+// The lines of the checks file as (file, result), oldest first.
+std::vector<std::pair<std::string, std::string>> ReadCheckLines(const std::string& path) {
+    std::vector<std::pair<std::string, std::string>> lines;
+    ByteBuffer bytes;
+    if (ReadWholeFile(path, bytes) != ReadResult::Ok)
+        return lines;
+    std::string_view text = bytes.View();
+    while (!text.empty()) {
+        size_t end = std::min(text.find('\n'), text.size());
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(std::min(end + 1, text.size()));
+        size_t tab = line.find('\t');
+        if (tab != std::string_view::npos && tab > 0 && tab + 1 < line.size())
+            lines.emplace_back(std::string(line.substr(tab + 1)), std::string(line.substr(0, tab)));
+    }
+    return lines;
+}
+} // namespace
+
+bool HistoryStore::NoteCheck(std::string_view fileName, std::string_view result) {
+    if (!HistoryOn() || fileName.empty() || result.empty() ||
+        fileName.find_first_of("\t\r\n") != std::string_view::npos ||
+        result.find_first_of("\t\r\n") != std::string_view::npos)
+        return false;
+    auto lines = ReadCheckLines(ChecksPath());
+    std::erase_if(lines, [&](const auto& line) { return line.first == fileName; });
+    lines.emplace_back(std::string(fileName), std::string(result));
+    if (lines.size() > kMaxChecks)
+        lines.erase(lines.begin(), lines.end() - long(kMaxChecks));
+    std::string text;
+    for (const auto& [file, said] : lines)
+        text += said + "\t" + file + "\n";
+    return ReplaceFileContents(ChecksPath(), text.data(), text.size());
+}
+
+std::map<std::string, std::string> HistoryStore::ReadChecks() const {
+    std::map<std::string, std::string> checks;
+    for (auto& [file, result] : ReadCheckLines(ChecksPath()))
+        checks[file] = result;
+    return checks;
+}
+
 bool HistoryStore::HistoryOn() {
     return Settings().GetInt(keys::History) != 0;
 }
@@ -173,6 +221,7 @@ bool HistoryStore::Trim(int count) {
 }
 
 bool HistoryStore::Clear() {
+    ::unlink(ChecksPath().c_str());
     return Store(HistoryFile::Fresh(Now()));
 }
 

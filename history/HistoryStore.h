@@ -9,6 +9,10 @@
 // in place. Nothing stays open between operations. Outcomes are never shown to the user;
 // the results say whether the file now reflects the operation.
 //
+// The results of checksum checks live beside it in "history-checks.txt" (one line per file:
+// the result, a tab, the file name; the last 1000 files): the history file's layout has no
+// room for another field that older readers would pass over.
+//
 // Loading, at the start of every Add, Remove and Trim:
 // - no file: a fresh one is written (36 bytes) and the operation goes on with it;
 // - a file that exists but cannot be read: the operation does nothing, the file stays;
@@ -21,6 +25,7 @@
 #include "history/HistoryFile.h"
 
 #include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +37,8 @@ class HistoryWindowSink;
 class HistoryStore {
 public:
     static constexpr std::string_view kFileName = "history.vro";
+    static constexpr std::string_view kChecksName = "history-checks.txt";
+    static constexpr size_t kMaxChecks = 1000;
 
     // An empty directory follows the setting "cwd" at every operation (the program's
     // store); another names the directory outright (tests).
@@ -51,12 +58,20 @@ public:
     // Writes a fresh, empty history whatever "history" says.
     bool Clear();
 
+    // Records how the check of fileName's digest went ("verified", "mismatch"), replacing
+    // what an earlier check of it said. Nothing while "history" is 0.
+    bool NoteCheck(std::string_view fileName, std::string_view result);
+    // The results by file name; empty when there are none or the file cannot be read.
+    std::map<std::string, std::string> ReadChecks() const;
+
     // The records for display, read from the file without the index (see
     // HistoryFile::ReadRecords); empty when the file cannot be read.
     std::vector<HistoryEntry> ReadEntries() const;
 
     // dir + "/history.vro".
     std::string FilePath() const;
+    // dir + "/history-checks.txt".
+    std::string ChecksPath() const;
     // The index as last read or written, and whether there has been one yet.
     bool IsLoaded() const { return m_loaded; }
     const std::vector<HistoryGroup>& Index() const { return m_index; }

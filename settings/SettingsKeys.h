@@ -79,6 +79,9 @@ inline constexpr StringKey SupportServer{"supportserver", "localhost:8080"};
 // and adding addresses copied in other programs (off unless 1).
 inline constexpr IntKey Notify{"notify", 1};
 inline constexpr IntKey WatchClipboard{"watchclipboard", 0};
+// Beyond the original key set: the most the program reads from the network in all, in
+// KB/s (1 KB = 1024 bytes); 0 is no limit.
+inline constexpr IntKey MaxSpeed{"maxspeed", 0};
 } // namespace keys
 
 // The values the first run writes, in the order it writes them, each under its key

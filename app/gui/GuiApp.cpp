@@ -5,6 +5,7 @@
 #include "app/gui/CVireoList.h"
 #include "app/gui/DesktopIntegration.h"
 #include "app/gui/RunningCopy.h"
+#include "app/gui/SpeedLimitEntry.h"
 #include "app/gui/WindowUi.h"
 #include "app/headless/SignalWatcher.h"
 #include "downloads/VireoDoc.h"
@@ -87,6 +88,7 @@ int RunGui(const RunOptions& options, int argc, char** argv) {
     frame.OnDocumentStarted();
     DesktopIntegration desktop(doc, frame, ui,
                                claim == RunningCopy::Claim::Owned ? &running : nullptr);
+    SpeedLimitEntry speedLimit(doc, frame.List());
     AddRunAddresses(doc, options, lists, std::cerr);
     frame.ShowAtStart();
     // Ctrl-C in the terminal or a TERM from the session ends the program the way Exit

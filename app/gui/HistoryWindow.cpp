@@ -111,6 +111,11 @@ void HistoryWindow::BuildColumns() {
         m_list->AddColumn("url", Settings().GetInt(keys::WhUrl));
         m_columns.push_back(BitUrl);
     }
+    m_checks = m_store->ReadChecks();
+    if (!m_checks.empty()) {
+        m_list->AddColumn("checksum", 80);
+        m_columns.push_back(BitCheck);
+    }
 }
 
 void HistoryWindow::Fill() {
@@ -128,6 +133,10 @@ void HistoryWindow::Fill() {
                 break;
             case BitUrl:
                 m_list->SetCell(row, int(c), Q(e.url));
+                break;
+            case BitCheck:
+                if (auto check = m_checks.find(e.file); check != m_checks.end())
+                    m_list->SetCell(row, int(c), Q(check->second));
                 break;
             }
         }

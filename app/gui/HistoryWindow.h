@@ -7,6 +7,7 @@
 #include "history/HistoryEntry.h"
 #include "history/HistoryWindowSink.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -20,8 +21,9 @@ class sListView;
 class HistoryWindow : public ToolWindow, public HistoryWindowSink {
     Q_OBJECT
 public:
-    // Column bits of "historycolumns".
-    enum ColumnBit { BitFile = 1, BitUrl = 2, BitDate = 4 };
+    // Column bits of "historycolumns". BitCheck is no setting: the checksum column shows
+    // whenever a download of the history had its digest checked.
+    enum ColumnBit { BitFile = 1, BitUrl = 2, BitDate = 4, BitCheck = 8 };
 
     // Attaches to store, reads its file and shows the window.
     HistoryWindow(HistoryStore& store, CVireoDoc* doc);
@@ -58,6 +60,8 @@ private:
     sListView* m_list = nullptr;
     HistoryStore* m_store = nullptr;
     std::vector<HistoryEntry> m_entries;
+    // How the digest checks went, by file (beside the history file).
+    std::map<std::string, std::string> m_checks;
     // What each column shows, in column order.
     std::vector<ColumnBit> m_columns;
     std::vector<std::pair<int, QAction*>> m_actions;

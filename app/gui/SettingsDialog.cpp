@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -22,6 +23,7 @@ namespace vireo {
 
 namespace {
 constexpr int kNumberWidth = 64;
+constexpr int kMaxSpeedKb = 1024 * 1024; // 1 GB/s
 
 QLineEdit* NumberEdit(int value, bool digitsOnly, QWidget* parent) {
     auto* edit = new QLineEdit(QString::number(value), parent);
@@ -97,8 +99,15 @@ SettingsDialog::SettingsDialog(std::function<void(bool)> showTray, QWidget* pare
     dl->addWidget(Label("files"), 1, 2);
     dl->addWidget(Label("attempts"), 2, 0);
     dl->addWidget(m_attempts, 2, 1);
+    m_maxSpeed = new QSpinBox(download);
+    m_maxSpeed->setRange(0, kMaxSpeedKb);
+    m_maxSpeed->setSpecialValueText("none");
+    m_maxSpeed->setValue(std::clamp(s.GetInt(keys::MaxSpeed), 0, kMaxSpeedKb));
+    dl->addWidget(Label("speed limit"), 3, 0);
+    dl->addWidget(m_maxSpeed, 3, 1);
+    dl->addWidget(Label("KB/s"), 3, 2);
     dl->setColumnStretch(3, 1);
-    dl->setRowStretch(3, 1);
+    dl->setRowStretch(4, 1);
 
     // connection
     auto* connection = new QGroupBox("connection");
@@ -234,6 +243,7 @@ void SettingsDialog::WriteKeys() {
     s.SetInt(keys::MaxDown, Bounded(TextToInt(m_maxDown->text()), 1, 32));
     s.SetInt(keys::Log, m_log->isChecked() ? 1 : 0);
     s.SetInt(keys::MaxAttemp, Bounded(TextToInt(m_attempts->text()), 1, 8192));
+    s.SetInt(keys::MaxSpeed, m_maxSpeed->value());
     s.SetInt(keys::History, m_history->isChecked() ? 1 : 0);
     s.SetInt(keys::HistoryMax, Bounded(TextToInt(m_historyMax->text()), 1, 1000));
     s.SetInt(keys::IdleTime, std::max(TextToInt(m_idleTime->text()), 5));

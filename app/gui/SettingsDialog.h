@@ -1,5 +1,6 @@
 #pragma once
-// "Settings": the download directory, time-out, parallel downloads and attempts, the
+// "Settings": the download directory, time-out, parallel downloads, attempts and the
+// speed limit of all downloads together, the
 // proxy, logging and history, the tray icon, idle minimizing and animated icons. OK writes
 // the keys, with numbers kept within their bounds; Cancel writes nothing.
 
@@ -10,6 +11,7 @@
 #include <optional>
 
 class QCheckBox;
+class QSpinBox;
 class QLineEdit;
 class QPushButton;
 
@@ -32,6 +34,7 @@ public:
     QLineEdit* TimeoutEdit() const { return m_timeout; }
     QLineEdit* MaxDownEdit() const { return m_maxDown; }
     QLineEdit* AttemptsEdit() const { return m_attempts; }
+    QSpinBox* MaxSpeedSpin() const { return m_maxSpeed; }
     QCheckBox* ProxyCheck() const { return m_proxy; }
     QLineEdit* PnmPortEdit() const { return m_pnmPort; }
     QLineEdit* ProxyServerEdit() const { return m_proxyServer; }
@@ -68,6 +71,7 @@ private:
     QLineEdit* m_timeout;
     QLineEdit* m_maxDown;
     QLineEdit* m_attempts;
+    QSpinBox* m_maxSpeed;
     QCheckBox* m_proxy;
     QLineEdit* m_pnmPort;
     QLineEdit* m_proxyServer;

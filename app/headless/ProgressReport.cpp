@@ -126,7 +126,11 @@ void ProgressReport::OnStateChanged(DownloadItem& item, ItemState from, ItemStat
         text = "started " + item.Url() + " -> " + item.TargetPath();
     else if (to == ItemState::Done)
         text = "done " + item.Url() + " -> " + item.TargetPath() + " (" +
-               std::to_string(item.Received()) + " bytes)";
+               std::to_string(item.Received()) + " bytes" +
+               (item.DigestResult() == DownloadItem::DigestCheck::Verified
+                    ? ", " + DigestName(item.Digest().type) + " verified"
+                    : "") +
+               ")";
     else if (to == ItemState::Failed)
         text = "failed " + item.Url() + ": " + item.FailureText();
     if (text.empty())

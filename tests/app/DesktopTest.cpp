@@ -7,6 +7,7 @@
 #include "app/gui/ClipboardWatcher.h"
 #include "app/gui/DesktopIntegration.h"
 #include "app/gui/DesktopNotifier.h"
+#include "app/gui/SpeedLimitEntry.h"
 #include "app/gui/WindowUi.h"
 #include "downloads/DocCommand.h"
 
@@ -202,4 +203,32 @@ TEST_F(Desktop, TrayToolTipCountsRunningEntriesAndTheirSpeed) {
     doc.Fake(1).Fake()->Progress(1000000, 1000, 50 * 1024, 5);
     desktop->UpdateTrayToolTip();
     EXPECT_EQ(frame->Tray().ToolTip(), "Vireo: 2 running, 150 KB/s");
+}
+
+TEST_F(Desktop, SpeedLimitOnTheContextMenuSetsTheSelectedEntrysOwnLimit) {
+    SpeedLimitEntry entry(doc, List());
+    std::vector<int> shown;
+    std::optional<int> answer = 300;
+    entry.SetAsk([&](QWidget*, int current) {
+        shown.push_back(current);
+        return answer;
+    });
+    QStringList texts = Texts(List().ContextMenu());
+    EXPECT_EQ(texts.last(), QString::fromUtf8("Speed limit\u2026"));
+    Q_EMIT List().ContextMenu()->aboutToShow();
+    EXPECT_FALSE(entry.Action()->isEnabled()); // nothing selected
+    AddFiles(2);
+    List().SelectLine(1);
+    Q_EMIT List().ContextMenu()->aboutToShow();
+    ASSERT_TRUE(entry.Action()->isEnabled());
+    entry.Action()->trigger();
+    EXPECT_EQ(doc.Item(1).SpeedLimit(), 300 * 1024);
+    EXPECT_EQ(doc.Item(0).SpeedLimit(), 0);
+    answer = std::nullopt; // cancelled: the limit stays
+    entry.Action()->trigger();
+    EXPECT_EQ(doc.Item(1).SpeedLimit(), 300 * 1024);
+    answer = 0; // none
+    entry.Action()->trigger();
+    EXPECT_EQ(doc.Item(1).SpeedLimit(), 0);
+    EXPECT_EQ(shown, (std::vector<int>{0, 300, 300}));
 }

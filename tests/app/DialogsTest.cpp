@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTimer>
 
 using namespace vireo;
@@ -126,6 +127,20 @@ TEST_F(SettingsDialogTest, OkWritesEveryControlAndTheFolderWithoutItsSlash) {
     root->BrowseButton()->click();
     root->OkButton()->click();
     EXPECT_EQ(Settings().GetString(keys::DownPath), "/");
+}
+
+TEST_F(SettingsDialogTest, TheSpeedLimitSpinBoxWritesMaxspeed) {
+    Settings().SetInt(keys::MaxSpeed, 300);
+    auto dialog = Open();
+    EXPECT_EQ(dialog->MaxSpeedSpin()->value(), 300);
+    dialog->MaxSpeedSpin()->setValue(0);
+    EXPECT_EQ(dialog->MaxSpeedSpin()->text(), "none");
+    dialog->OkButton()->click();
+    EXPECT_EQ(Settings().GetInt(keys::MaxSpeed.name, -1), 0);
+    auto again = Open();
+    again->MaxSpeedSpin()->setValue(2048);
+    again->CancelButton()->click();
+    EXPECT_EQ(Settings().GetInt(keys::MaxSpeed.name, -1), 0);
 }
 
 TEST_F(SettingsDialogTest, CheckBoxesEnableTheirFields) {

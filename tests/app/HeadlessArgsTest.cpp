@@ -88,6 +88,12 @@ TEST(HeadlessArgs, RejectsBadUsageWithOneLine) {
          "--output names the file of exactly one address"},
         {{"-o", "f", "-i", "l.txt", "http://h.x/a"},
          "--output names the file of exactly one address"},
+        {{"--limit-rate", "2G"},
+         "--limit-rate takes bytes a second, with k or M after the number (500k, 2M), not '2G'"},
+        {{"--checksum", "sha-256=abc", "http://h.x/a"},
+         "--checksum takes sha-256=HEX, sha-1=HEX or md5=HEX, not 'sha-256=abc'"},
+        {{"--checksum", "md5=" + std::string(32, 'f'), "http://h.x/a", "http://h.x/b"},
+         "--checksum belongs to exactly one address (a list file gives each its own)"},
     };
     for (const Case& c : cases) {
         ParsedArgs p = Parse(c.args);
@@ -95,4 +101,13 @@ TEST(HeadlessArgs, RejectsBadUsageWithOneLine) {
         EXPECT_EQ(p.error, std::string(c.error) + " (see --help)");
         EXPECT_EQ(p.error.find('\n'), std::string::npos);
     }
+}
+
+TEST(HeadlessArgs, LimitRateAndChecksumAreKeptForTheRun) {
+    ParsedArgs p =
+        Parse({"--limit-rate=1.5m", "--checksum", "sha-1=" + std::string(40, 'A'), "http://h.x/a"});
+    ASSERT_EQ(p.action, ParsedArgs::Run) << p.error;
+    EXPECT_EQ(p.options.limitRate, 1572864);
+    EXPECT_EQ(p.options.checksum, "sha-1=" + std::string(40, 'A'));
+    EXPECT_EQ(Parse({"http://h.x/a"}).options.limitRate, -1); // the setting's
 }

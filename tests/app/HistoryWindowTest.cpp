@@ -102,6 +102,21 @@ TEST_F(HistoryWindowTest, TheColumnMaskChoosesTheColumnsAndTheirCells) {
     }
 }
 
+TEST_F(HistoryWindowTest, ChecksumResultsShowInAColumnOfTheirOwnAndGoWithClear) {
+    ASSERT_TRUE(History().NoteCheck("b.zip", "mismatch"));
+    ASSERT_TRUE(History().NoteCheck("a.bin", "mismatch"));
+    ASSERT_TRUE(History().NoteCheck("a.bin", "verified")); // the later check counts
+    HistoryWindow& w = Open();
+    EXPECT_EQ(Columns(),
+              (std::vector<std::string>{"date:80", "file:200", "url:1200", "checksum:80"}));
+    EXPECT_EQ(Rows(), (std::vector<std::string>{"1|12.08.1998|a.bin|http://h.x/a.bin|verified",
+                                                "1|12.08.1998|b.zip|ftp://h.x/b.zip|mismatch"}));
+    // The history file itself is as older readers know it.
+    EXPECT_EQ(History().ReadEntries().size(), 2u);
+    w.ClearHistory();
+    EXPECT_TRUE(History().ReadChecks().empty());
+}
+
 TEST_F(HistoryWindowTest, ClearEmptiesTheStoreAndTheWindow) {
     HistoryWindow& w = Open();
     w.ClearHistory();

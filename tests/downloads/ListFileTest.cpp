@@ -1,4 +1,5 @@
 #include "DocFixture.h"
+#include "common/AsciiCase.h"
 #include "common/WriteFileAtomically.h"
 #include "downloads/ListText.h"
 
@@ -49,6 +50,67 @@ TEST(ListText, SplitsAtEveryKindOfLineEndAndStopsAtNul) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(SplitListText(c.text), c.lines) << c.text;
+}
+
+TEST(ListText, OptionLinesBelongToTheAddressAboveThem) {
+    const std::string sha256(64, 'a'), sha1(40, 'B'), md5(32, '0');
+    auto entry = [](size_t number, std::string text, ExpectedDigest digest = {},
+                    int64_t limit = 0) {
+        return ListLine{number, std::move(text), ItemOptions{std::move(digest), limit}, {}};
+    };
+    auto refused = [](size_t number, std::string text, std::string why) {
+        return ListLine{number, std::move(text), {}, std::move(why)};
+    };
+    struct Case {
+        std::string text;
+        std::vector<ListLine> lines;
+    } cases[] = {
+        // Lines without options are what they always were, indented addresses included.
+        {"http://h.x/a\r\n  http://h.x/b\n\t h.x/c?d=e\n# x=y\n",
+         {entry(1, "http://h.x/a"), entry(2, "http://h.x/b"), entry(3, "h.x/c?d=e")}},
+        {"http://h.x/a\n checksum=sha-256=" + sha256 + "\n\tlimit-rate=500k\nhttp://h.x/b\n",
+         {entry(1, "http://h.x/a", {DigestType::Sha256, sha256}, 512000),
+          entry(4, "http://h.x/b")}},
+        // Any case of name and digits; the later option of a kind wins.
+        {"ftp://f.x/a\n checksum=SHA-1=" + sha1 + "\n checksum=md5=" + md5 + "\n",
+         {entry(1, "ftp://f.x/a", {DigestType::Md5, md5})}},
+        // Comments and blank lines between keep the options with their address.
+        {"http://h.x/a\n\n# note\n checksum=sha-1=" + sha1 + "\n",
+         {entry(1, "http://h.x/a", {DigestType::Sha1, AsciiLower(sha1)})}},
+        // Refused option lines are told by number; the address keeps the good ones.
+        {" checksum=md5=" + md5 + "\nhttp://h.x/a\n frob=1\n checksum=sha-256=abc\n" +
+             " checksum=crc32=00\n limit-rate=fast\n limit-rate=1M\n",
+         {refused(1, "checksum=md5=" + md5, "an option line without an address above it"),
+          entry(2, "http://h.x/a", {}, 1048576), refused(3, "frob=1", "unknown option 'frob'"),
+          refused(4, "checksum=sha-256=abc", "checksum takes sha-256=HEX, sha-1=HEX or md5=HEX"),
+          refused(5, "checksum=crc32=00", "checksum takes sha-256=HEX, sha-1=HEX or md5=HEX"),
+          refused(6, "limit-rate=fast",
+                  "limit-rate takes bytes a second, with k or M after the number")}},
+    };
+    for (const Case& c : cases) {
+        std::vector<ListLine> lines = ParseListText(c.text);
+        ASSERT_EQ(lines.size(), c.lines.size()) << c.text;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            EXPECT_EQ(lines[i].number, c.lines[i].number) << c.text;
+            EXPECT_EQ(lines[i].text, c.lines[i].text) << c.text;
+            EXPECT_EQ(lines[i].options.digest.Text(), c.lines[i].options.digest.Text()) << c.text;
+            EXPECT_EQ(lines[i].options.speedLimit, c.lines[i].options.speedLimit) << c.text;
+            EXPECT_EQ(lines[i].problem, c.lines[i].problem) << c.text;
+        }
+    }
+}
+
+TEST_F(ListFile, OptionsGoWithTheirEntriesAndAreSavedWithThem) {
+    SetMaxDown(0);
+    const std::string digest = "sha-256=" + std::string(64, 'c');
+    EXPECT_TRUE(doc.AddUrlsFromText("http://h.x/a.zip\r\n  checksum=" + digest +
+                                    "\r\n  limit-rate=2k\r\nhttp://h.x/b.zip\r\n"));
+    ASSERT_EQ(doc.ItemCount(), 2);
+    EXPECT_EQ(doc.Item(0).Digest().Text(), digest);
+    EXPECT_EQ(doc.Item(0).SpeedLimit(), 2048);
+    EXPECT_FALSE(doc.Item(1).Digest().Valid());
+    EXPECT_EQ(doc.ListText(), "http://h.x/a.zip\r\n  checksum=" + digest +
+                                  "\r\n  limit-rate=2048\r\nhttp://h.x/b.zip\r\n");
 }
 
 TEST_F(ListFile, TextAddsEveryValidLineAndSkipsTheRestQuietly) {
