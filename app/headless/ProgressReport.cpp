@@ -74,6 +74,19 @@ void AddCounts(QJsonObject& event, const DownloadItem& item) {
     event["size"] = size > 0 && !item.HasFlag(IF_LIVE) ? QJsonValue(qint64(size)) : QJsonValue();
 }
 
+// The check of an expected digest, when the entry had one: {"type": "sha-256", "result":
+// "verified" | "mismatch"}.
+void AddChecksum(QJsonObject& event, const DownloadItem& item) {
+    DownloadItem::DigestCheck check = item.DigestResult();
+    if (check != DownloadItem::DigestCheck::Verified &&
+        check != DownloadItem::DigestCheck::Mismatch)
+        return;
+    QJsonObject checksum;
+    checksum["type"] = QString::fromStdString(DigestName(item.Digest().type));
+    checksum["result"] = check == DownloadItem::DigestCheck::Verified ? "verified" : "mismatch";
+    event["checksum"] = checksum;
+}
+
 std::string JsonLine(const QJsonObject& event) {
     return QJsonDocument(event).toJson(QJsonDocument::Compact).toStdString();
 }
@@ -110,9 +123,11 @@ void ProgressReport::OnStateChanged(DownloadItem& item, ItemState from, ItemStat
         } else if (to == ItemState::Done) {
             event = Event("done", item);
             AddCounts(event, item);
+            AddChecksum(event, item);
         } else if (to == ItemState::Failed) {
             event = Event("failed", item);
             AddCounts(event, item);
+            AddChecksum(event, item);
             event["error"] = item.LastError();
             event["text"] = QString::fromStdString(item.FailureText());
         } else {

@@ -7,6 +7,10 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <map>
 
 using namespace vireo;
 using namespace vireo::test;
@@ -91,4 +95,26 @@ TEST_F(Checksums, AListFileGivesEachAddressItsOwnDigest) {
                                      .arg(data.size())))
         << run.out.toStdString();
     EXPECT_FALSE(run.err.contains("skipped")) << run.err.toStdString(); // no line refused
+}
+
+TEST_F(Checksums, JsonLinesCarryTheResult) {
+    server.Put("g.bin", data);
+    QString list = WriteList("list.txt", server.HttpUrl("/f.bin") +
+                                             "\n  checksum=md5=" + Hex(QCryptographicHash::Md5) +
+                                             "\n" + server.HttpUrl("/g.bin") +
+                                             "\n  checksum=sha-1=" + QString(40, '0') + "\n");
+    Run run = RunToEnd({"--json", "-i", list});
+    EXPECT_EQ(run.status, 1) << run.out.toStdString() << run.err.toStdString();
+    std::map<QString, QJsonObject> ends; // by event
+    for (const QString& line : run.out.split('\n', Qt::SkipEmptyParts)) {
+        QJsonObject event = QJsonDocument::fromJson(line.toUtf8()).object();
+        ASSERT_FALSE(event.isEmpty()) << line.toStdString();
+        ends[event["event"].toString()] = event;
+    }
+    QJsonObject done = ends["done"]["checksum"].toObject();
+    EXPECT_EQ(done["type"].toString(), "md5");
+    EXPECT_EQ(done["result"].toString(), "verified");
+    QJsonObject failed = ends["failed"]["checksum"].toObject();
+    EXPECT_EQ(failed["type"].toString(), "sha-1");
+    EXPECT_EQ(failed["result"].toString(), "mismatch");
 }
