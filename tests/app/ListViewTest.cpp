@@ -426,3 +426,30 @@ TEST(ColumnWidths, GrowWithTheFontSoThatAnElapsedTimeStillFits) {
             << pixels;
     }
 }
+
+// A row that has ended moves no bytes: stopped, finished and failed rows show neither a
+// speed nor a time left, while a running one shows both.
+TEST_F(ListView, EndedRowsShowNoSpeedAndNoTimeLeft) {
+    Settings().SetInt(keys::MaxDown, 3);
+    doc.RecountSlots();
+    AddFiles(3);
+    for (int i = 0; i < 3; ++i) {
+        doc.Fake(i).Fake()->Progress(1000, 250, 2048, 15);
+        doc.Fake(i).Notify(NotifyAttempt);
+        ASSERT_FALSE(List().Model().Cell(i, ColSpeed).isEmpty()) << i;
+        ASSERT_EQ(List().Model().Cell(i, ColLeft), "0:00:15") << i;
+    }
+    List().SelectLine(0);
+    doc.RunCommand(DocCommand::Stop);
+    doc.Fake(1).Finish();
+    doc.Fake(2).Fail(404);
+    ASSERT_EQ(doc.States(),
+              (std::vector<ItemState>{ItemState::Stopped, ItemState::Done, ItemState::Failed}));
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(List().Model().Cell(i, ColSpeed), "") << i;
+        EXPECT_EQ(List().Model().Cell(i, ColLeft), "") << i;
+        // A later refresh (a changed setting, a new attempt's count) keeps them empty.
+        doc.RefreshRow(doc.Item(i));
+        EXPECT_EQ(List().Model().Cell(i, ColSpeed), "") << i;
+    }
+}
