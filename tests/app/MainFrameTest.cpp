@@ -8,6 +8,8 @@
 #include "app/gui/FlatToolButton.h"
 #include "app/gui/WindowUi.h"
 
+#include <map>
+
 #include <QEnterEvent>
 #include <QFile>
 #include <QLabel>
@@ -108,10 +110,38 @@ TEST_F(MainFrame, ToolbarButtonsRunTheirCommands) {
     EXPECT_EQ(doc.ItemCount(), 1);
 }
 
-TEST_F(MainFrame, OnlyTheBoundKeysRunCommands) {
+// Every key a menu entry shows is bound to that entry's command, and no two entries show
+// the same key; the main menu and the list's context menu are one window.
+TEST_F(MainFrame, EveryShownKeyIsBoundToItsEntryAndShownOnce) {
+    std::map<QString, int> shown; // key as the menus print it -> command
+    auto take = [&](const QString& text, int id) {
+        QString key = text.section('\t', 1);
+        if (key.isEmpty())
+            return;
+        QKeySequence sequence(key);
+        ASSERT_FALSE(sequence.isEmpty()) << key.toStdString();
+        auto [it, fresh] = shown.emplace(sequence.toString(), id);
+        EXPECT_TRUE(fresh || it->second == id) << "shown twice: " << key.toStdString();
+        bool bound = false;
+        for (const Accelerator& a : Accelerators())
+            bound |= a.keys == sequence && a.id == id;
+        EXPECT_TRUE(bound) << key.toStdString() << " does not run " << id;
+    };
+    for (const MenuCommand& entry : MainMenuCommands())
+        if (entry.text)
+            take(QString::fromLatin1(entry.text), entry.id);
+    for (QAction* action : List().ContextMenu()->actions())
+        if (!action->isSeparator())
+            take(action->text(), action->data().toInt());
+    EXPECT_GE(shown.size(), 10u);
+}
+
+TEST_F(MainFrame, TheShownKeysRunTheirCommands) {
     FourStates();
     ShowActive();
     ui.clipboard = "http://h.x/pasted.zip";
+    ui.insertLink = DocumentUi::InsertLinkAnswer{"http://h.x/inserted.zip", false};
+    ui.fileName.reset(); // the save dialog is cancelled
     frame->UpdateCommandStates();
     struct Case {
         int key;
@@ -126,15 +156,19 @@ TEST_F(MainFrame, OnlyTheBoundKeysRunCommands) {
          [&] { EXPECT_EQ(doc.Item(doc.ItemCount() - 1).Url(), Url(1)); }},
         {Qt::Key_Return, Qt::NoModifier, 0,
          [&] { EXPECT_EQ(ui.shell.back(), doc.Item(0).TargetPath() + "|" + downDir + "/"); }},
-        // Ctrl+S and Ctrl+P stand beside Save, Start and Stop in the menus but are not bound.
         {Qt::Key_S, Qt::ControlModifier, 3,
          [&] {
-             EXPECT_EQ(ui.activityInDialog.size(), dialogs); // no save dialog
-             EXPECT_EQ(doc.State(3), ItemState::Stopped);    // not started
+             EXPECT_EQ(ui.activityInDialog.size(), ++dialogs); // the save dialog
+             EXPECT_EQ(doc.State(3), ItemState::Stopped);      // and nothing else
          }},
-        {Qt::Key_P, Qt::ControlModifier, 2, [&] { EXPECT_EQ(doc.State(2), ItemState::Waiting); }},
-        {Qt::Key_Delete, Qt::NoModifier, 3, [&] { EXPECT_EQ(doc.ItemCount(), 4); }},
-        {Qt::Key_N, Qt::ControlModifier, -1, [&] { EXPECT_EQ(doc.ItemCount(), 0); }},
+        {Qt::Key_R, Qt::ControlModifier, 3, [&] { EXPECT_NE(doc.State(3), ItemState::Stopped); }},
+        {Qt::Key_P, Qt::ControlModifier, 2, [&] { EXPECT_EQ(doc.State(2), ItemState::Stopped); }},
+        {Qt::Key_Insert, Qt::NoModifier, -1,
+         [&] {
+             EXPECT_EQ(ui.activityInDialog.size(), ++dialogs); // the insert-link dialog
+             EXPECT_EQ(doc.Item(doc.ItemCount() - 1).Url(), "http://h.x/inserted.zip");
+         }},
+        {Qt::Key_Delete, Qt::NoModifier, 2, [&] { EXPECT_EQ(doc.ItemCount(), 5); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(QKeySequence(c.key | c.mods).toString().toStdString());
