@@ -100,7 +100,7 @@ QAction* HistoryWindow::Action(int commandId) const {
 void HistoryWindow::BuildColumns() {
     int mask = Settings().GetInt(keys::HistoryColumns);
     if (mask & BitDate) {
-        m_list->AddColumn("date", Settings().GetInt(keys::WhDate));
+        m_list->AddColumn("date", Settings().GetInt(keys::WhDate), "12.31.2099");
         m_columns.push_back(BitDate);
     }
     if (mask & BitFile) {

@@ -66,7 +66,7 @@ LogWindow::LogWindow(TransferLog& log, const QString& fileName, CVireoDoc* doc)
     m_list = new sListView(this);
     m_list->setFrameShape(QFrame::StyledPanel);
     m_list->setFrameShadow(QFrame::Sunken);
-    m_list->AddColumn("num", 60);
+    m_list->AddColumn("num", 60, "99999");
     m_list->AddColumn("cont", 500);
     m_list->SetImageSource([](int image, qreal dpr) { return art::LogKindImage(image, dpr); });
     setCentralWidget(m_list);

@@ -1,5 +1,6 @@
 // The history window: the store's records as rows, its commands, its columns, dragging
 // an address out and its placement.
+#include "ColumnFit.h"
 #include "GuiFixture.h"
 
 #include "app/gui/HistoryWindow.h"
@@ -61,15 +62,23 @@ public:
         }
         return rows;
     }
+    // "title:width"; a column wider than its key (to fit its texts) shows as "title:+", the
+    // last (which takes the rest of the window) as its title alone.
     std::vector<std::string> Columns() {
         std::vector<std::string> columns;
         sListView& list = window->List();
-        for (int c = 0; c < list.Model().columnCount(); ++c)
-            columns.push_back(list.Model()
-                                  .headerData(c, Qt::Horizontal, Qt::DisplayRole)
-                                  .toString()
-                                  .toStdString() +
-                              ":" + std::to_string(list.header()->sectionSize(c)));
+        for (int c = 0; c < list.Model().columnCount(); ++c) {
+            std::string title = list.Model()
+                                    .headerData(c, Qt::Horizontal, Qt::DisplayRole)
+                                    .toString()
+                                    .toStdString();
+            int stored = title == "date" ? 80 : title == "file" ? 200 : 1200;
+            int width = list.header()->sectionSize(c);
+            if (c == list.Model().columnCount() - 1)
+                columns.push_back(title);
+            else
+                columns.push_back(title + ":" + (width > stored ? "+" : std::to_string(width)));
+        }
         return columns;
     }
 
@@ -80,9 +89,20 @@ TEST_F(HistoryWindowTest, ListsTheStoresRecordsInFileOrder) {
     HistoryWindow& w = Open();
     EXPECT_EQ(w.windowTitle(), "History window");
     EXPECT_EQ(History().Window(), static_cast<HistoryWindowSink*>(&w));
-    EXPECT_EQ(Columns(), (std::vector<std::string>{"date:80", "file:200", "url:1200"}));
+    EXPECT_EQ(Columns(), (std::vector<std::string>{"date:+", "file:200", "url"}));
     EXPECT_EQ(Rows(), (std::vector<std::string>{"1|12.08.1998|a.bin|http://h.x/a.bin",
                                                 "1|12.08.1998|b.zip|ftp://h.x/b.zip"}));
+}
+
+// The date column is widened for its dates (the stored 80 pixels were meant for a smaller
+// font), the url column takes the rest of a wide window.
+TEST_F(HistoryWindowTest, EveryColumnFitsItsTitleAndItsTexts) {
+    Settings().SetInt(keys::WhDate, 20); // far too narrow for a date
+    HistoryWindow& w = Open();
+    w.resize(1400, 400);
+    w.show();
+    Flush();
+    EXPECT_EQ(CutColumns(w.List()), std::vector<std::string>{});
 }
 
 TEST_F(HistoryWindowTest, TheColumnMaskChoosesTheColumnsAndTheirCells) {
@@ -91,9 +111,9 @@ TEST_F(HistoryWindowTest, TheColumnMaskChoosesTheColumnsAndTheirCells) {
         std::vector<std::string> columns;
         std::string firstRow;
     };
-    for (const Case& c : {Case{6, {"date:80", "url:1200"}, "1|12.08.1998|http://h.x/a.bin"},
-                          Case{1, {"file:200"}, "1|a.bin"},
-                          Case{3, {"file:200", "url:1200"}, "1|a.bin|http://h.x/a.bin"}}) {
+    for (const Case& c :
+         {Case{6, {"date:+", "url"}, "1|12.08.1998|http://h.x/a.bin"}, Case{1, {"file"}, "1|a.bin"},
+          Case{3, {"file:200", "url"}, "1|a.bin|http://h.x/a.bin"}}) {
         Settings().SetInt(keys::HistoryColumns, c.mask);
         Open();
         EXPECT_EQ(Columns(), c.columns) << c.mask;

@@ -1,4 +1,5 @@
 // The log window: live rows from the item's log, its commands and its placement.
+#include "ColumnFit.h"
 #include "GuiFixture.h"
 
 #include "app/gui/Artwork.h"
@@ -80,6 +81,19 @@ TEST_F(LogWindowTest, ShowsTheFileThenEveryRecordAsItIsAddedWithTheImageOfItsKin
                                                 "3|4|HTTP/1.0 200 OK", "4|5|receiving data",
                                                 "5|1|dump:", "|0|47 0A G.", "6|0|two", "|0|lines",
                                                 "|0|title: t"}));
+}
+
+// The text column is no longer held at 500 pixels: a wide window shows long lines whole.
+TEST_F(LogWindowTest, TheTextColumnTakesTheWidthOfTheWindow) {
+    for (int i = 0; i < 120; ++i)
+        log->AddRecord("record " + std::to_string(i), 'I');
+    LogWindow& w = Open();
+    w.resize(1200, 400);
+    w.show();
+    Flush();
+    w.List().FlushPending();
+    EXPECT_EQ(CutColumns(w.List()), std::vector<std::string>{});
+    EXPECT_GT(w.List().header()->sectionSize(1), 1000);
 }
 
 TEST_F(LogWindowTest, LineSplittingAndParsing) {
