@@ -7,6 +7,7 @@
 #include "app/gui/CVireoList.h"
 #include "app/gui/CommandTable.h"
 #include "app/gui/LockKeys.h"
+#include "app/gui/Placement.h"
 #include "app/gui/QtTrayBackend.h"
 #include "downloads/VireoDoc.h"
 
@@ -238,13 +239,13 @@ void CMainFrame::ApplyPlacement() {
     QScreen* screen = QGuiApplication::primaryScreen();
     QSize size = screen ? screen->geometry().size() : QSize(1024, 768);
     Rect r = Settings().GetRect(keys::MainWndRect, DefaultRect(size));
-    if (r.left == -1 && r.right == -1) {
-        m_startMaximized = true;
-        Rect d = DefaultRect(size); // what restoring the window gives
-        setGeometry(d.left, d.top, d.right - d.left, d.bottom - d.top);
-        return;
+    if ((r.left == -1 && r.right == -1) || r.right <= r.left || r.bottom <= r.top) {
+        m_startMaximized = r.left == -1 && r.right == -1;
+        r = DefaultRect(size); // what restoring the window gives
     }
-    setGeometry(r.left, r.top, r.right - r.left, r.bottom - r.top);
+    // Stored on other screens or at another scale, the window still opens on this one.
+    setGeometry(FitOnScreens(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top),
+                             AvailableScreenAreas()));
 }
 
 void CMainFrame::ShowAtStart() {

@@ -13,9 +13,11 @@
 #include <QAction>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QMimeData>
 #include <QPointer>
+#include <QScreen>
 #include <QTimer>
 
 using namespace vireo;
@@ -153,6 +155,22 @@ TEST_F(HistoryWindowTest, AReopenedWindowReadsTheFileAfresh) {
     EXPECT_TRUE(log.isNull());
     EXPECT_EQ(History().Window(), nullptr);
     EXPECT_NE(Settings().GetRect(keys::HistoryRect, Rect{}), Rect{});
+}
+
+// Both windows have the same default place; the second to open does not cover the first.
+TEST_F(HistoryWindowTest, TheLogAndTheHistoryWindowDoNotOpenOnTopOfEachOther) {
+    WindowUi ui(*frame);
+    AddFiles(1);
+    ui.OpenLogWindow(doc.Item(0));
+    ui.OpenHistoryWindow();
+    window = ui.CurrentHistoryWindow();
+    QPointer<LogWindow> log = ui.CurrentLogWindow();
+    ASSERT_FALSE(log.isNull());
+    ASSERT_FALSE(window.isNull());
+    EXPECT_NE(log->geometry().topLeft(), window->geometry().topLeft());
+    QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(window->geometry())) << "still on the screen";
+    ui.CloseToolWindows();
 }
 
 TEST_F(HistoryWindowTest, SaveWritesEveryAddressWithCrLfAndNothingAfter) {

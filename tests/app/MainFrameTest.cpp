@@ -6,6 +6,7 @@
 #include "app/gui/CToolBarEx.h"
 #include "app/gui/CommandTable.h"
 #include "app/gui/FlatToolButton.h"
+#include "app/gui/Placement.h"
 #include "app/gui/WindowUi.h"
 
 #include <map>
@@ -198,6 +199,37 @@ TEST_F(MainFrame, HoveringAButtonShowsItsPromptInTheStatusBar) {
 TEST(Placement, DefaultCoversTheMiddleOfTheScreen) {
     EXPECT_EQ(CMainFrame::DefaultRect(QSize(1024, 768)), (Rect{128, 192, 896, 576}));
     EXPECT_EQ(CMainFrame::DefaultRect(QSize(1366, 768)), (Rect{170, 192, 1195, 576}));
+}
+
+TEST(Placement, StoredRectanglesAreFittedOnTheScreensThereAreNow) {
+    const QList<QRect> one{QRect(0, 0, 1280, 720)};
+    const QList<QRect> two{QRect(0, 0, 1280, 720), QRect(1280, 0, 1920, 1080)};
+    struct Case {
+        QRect stored;
+        QList<QRect> screens;
+        QRect fitted;
+    } cases[] = {
+        {QRect(100, 50, 800, 500), one, QRect(100, 50, 800, 500)}, // fits: unchanged
+        // Stored at scale 1 on a larger screen, opened at scale 2: shrunk and moved in.
+        {QRect(240, 270, 1680, 1080), one, QRect(0, 0, 1280, 720)},
+        {QRect(900, 600, 800, 500), one, QRect(480, 220, 800, 500)},   // hangs over the edge
+        {QRect(5000, 3000, 400, 300), one, QRect(880, 420, 400, 300)}, // a screen now gone
+        {QRect(-900, -500, 400, 300), one, QRect(0, 0, 400, 300)},
+        {QRect(1500, 100, 800, 500), two, QRect(1500, 100, 800, 500)}, // on the second
+        {QRect(1200, 100, 800, 500), two, QRect(1280, 100, 800, 500)}, // mostly there
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FitOnScreens(c.stored, c.screens), c.fitted)
+            << c.stored.x() << "," << c.stored.y();
+}
+
+TEST_F(MainFrame, AWindowStoredOffTheScreenOpensOnIt) {
+    QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    Settings().SetRect(keys::MainWndRect, Rect{screen.right() + 500, 200,
+                                               screen.right() + 900 + 2 * screen.width(), 500});
+    MakeFrame();
+    EXPECT_TRUE(screen.contains(frame->geometry()));
+    EXPECT_EQ(frame->geometry().width(), screen.width());
 }
 
 TEST_F(MainFrame, PlacementRoundTripsIncludingMaximized) {
