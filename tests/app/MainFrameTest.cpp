@@ -359,3 +359,72 @@ TEST_F(MainFrameWithTray, TrayIconIsShownAtStartAndAnimatesWhileEntriesRun) {
     EXPECT_EQ(frame->Tray().IconNumber(), 185);
     doc.SetUi(&ui);
 }
+
+// New asks before it drops entries that are not finished, Exit while downloads run; a
+// "yes" with "don't ask again" is stored and the question does not come back.
+TEST_F(MainFrame, NewAndExitAskBeforeTheyDropDownloads) {
+    std::vector<std::string> asked;
+    CMainFrame::Answer answer;
+    const int activity = doc.ActivityCounter();
+    frame->SetAsker([&](const QString& text) {
+        asked.push_back(text.toStdString());
+        // Counted as a dialog of the application: the idle hiding waits for the answer.
+        EXPECT_EQ(doc.ActivityCounter(), activity + 1);
+        return answer;
+    });
+    FourStates(); // done, running, waiting, stopped
+
+    answer = {false, true}; // No, even with "don't ask again", keeps the list and asking
+    ButtonFor(int(DocCommand::NewList))->click();
+    EXPECT_EQ(doc.ItemCount(), 4);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_NE(asked[0].find("3 download(s) that are not finished"), std::string::npos);
+    EXPECT_FALSE(frame->close()); // one runs
+    EXPECT_EQ(asked.size(), 2u);
+    EXPECT_NE(asked[1].find("1 download(s) are running"), std::string::npos);
+    EXPECT_EQ(Settings().GetInt(keys::AskNew), 1);
+
+    answer = {true, true};
+    frame->RunCommand(int(DocCommand::NewList));
+    EXPECT_EQ(doc.ItemCount(), 0);
+    EXPECT_EQ(asked.size(), 3u);
+    EXPECT_EQ(Settings().GetInt(keys::AskNew), 0);
+    FourStates();
+    frame->RunCommand(int(DocCommand::NewList)); // not asked again
+    EXPECT_EQ(doc.ItemCount(), 0);
+    EXPECT_EQ(asked.size(), 3u);
+
+    // Only finished entries: nothing to lose, nothing asked.
+    Settings().SetInt(keys::AskNew, 1);
+    doc.script.results[Url(0)] = StartResult::Complete;
+    AddFiles(1);
+    frame->RunCommand(int(DocCommand::NewList));
+    EXPECT_EQ(doc.ItemCount(), 0);
+    EXPECT_EQ(asked.size(), 3u);
+    EXPECT_TRUE(frame->close()); // nothing runs: no question either
+    EXPECT_EQ(asked.size(), 3u);
+}
+
+TEST_F(MainFrame, ExitWithDontAskAgainIsStoredAndASignalNeverAsks) {
+    int asked = 0;
+    frame->SetAsker([&](const QString&) {
+        ++asked;
+        return CMainFrame::Answer{true, true};
+    });
+    AddFiles(1);
+    ASSERT_EQ(doc.RunningCount(), 1);
+    EXPECT_TRUE(frame->close());
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(QSettings(Settings().FilePath(), QSettings::IniFormat).value("setup/askexit").toInt(),
+              0);
+
+    Settings().SetInt(keys::AskExit, 1);
+    MakeFrame();
+    frame->SetAsker([&](const QString&) {
+        ++asked;
+        return CMainFrame::Answer{};
+    });
+    AddFiles(1);
+    frame->CloseWithoutAsking();
+    EXPECT_EQ(asked, 1);
+}
