@@ -103,6 +103,11 @@ void SettingsStore::OverrideString(std::string_view key, std::string_view value)
     m_stringOverrides.insert_or_assign(std::string(key), std::string(value));
 }
 
+bool SettingsStore::Contains(std::string_view key) const {
+    return m_intOverrides.count(key) != 0 || m_stringOverrides.count(key) != 0 ||
+           m_store.contains(StoreKey(key));
+}
+
 void SettingsStore::DropOverride(std::string_view key) {
     if (auto it = m_intOverrides.find(key); it != m_intOverrides.end())
         m_intOverrides.erase(it);

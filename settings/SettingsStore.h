@@ -58,6 +58,8 @@ public:
     std::string StoredString(std::string_view key, std::string_view fallback);
     int StoredInt(const IntKey& k) { return StoredInt(k.name, k.fallback); }
     std::string StoredString(const StringKey& k) { return StoredString(k.name, k.fallback); }
+    // Whether the file holds key (readers with a fallback of their own ask first).
+    bool Contains(std::string_view key) const;
     // Ends this run's value of key: reads answer the stored one from now on.
     void DropOverride(std::string_view key);
 

@@ -24,6 +24,13 @@ std::vector<ToolWindow*>& OpenWindows() {
     return windows;
 }
 constexpr int kCascade = 32;
+
+// "minimize" as these windows read it: a settings file without the key counts as 1 here,
+// while the main window takes it for 0.
+bool MinimizeOn() {
+    SettingsStore& s = Settings();
+    return s.Contains(keys::Minimize.name) ? s.GetInt(keys::Minimize) != 0 : true;
+}
 } // namespace
 
 ToolWindow::ToolWindow(CVireoDoc* doc, FreeFlag freeFlag, std::string_view rectKey)
@@ -97,7 +104,7 @@ void ToolWindow::FollowMainWindow(bool show) {
             showMinimized();
         return;
     }
-    if (Settings().GetInt(keys::Minimize) != 0) {
+    if (MinimizeOn()) {
         // Back as it was, neither moved nor resized.
         setWindowState(windowState() & ~Qt::WindowMinimized);
         QMainWindow::show();
@@ -156,7 +163,7 @@ void ToolWindow::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     if (event->type() != QEvent::ActivationChange || !m_doc)
         return;
-    if (Settings().GetInt(keys::Minimize) == 0)
+    if (!MinimizeOn())
         return;
     m_doc->SetIdleCountdown(Settings().GetInt(keys::IdleTime));
     int activity = m_doc->ActivityCounter();

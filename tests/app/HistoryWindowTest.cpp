@@ -3,6 +3,9 @@
 #include "ColumnFit.h"
 #include "GuiFixture.h"
 
+#include "app/gui/Artwork.h"
+#include "app/gui/CToolBarEx.h"
+#include "app/gui/FlatToolButton.h"
 #include "app/gui/HistoryWindow.h"
 #include "app/gui/LogWindow.h"
 #include "app/gui/WindowUi.h"
@@ -98,6 +101,14 @@ TEST_F(HistoryWindowTest, ListsTheStoresRecordsInFileOrder) {
 
 // The date column is widened for its dates (the stored 80 pixels were meant for a smaller
 // font), the url column takes the rest of a wide window.
+TEST_F(HistoryWindowTest, TheToolbarIsTheMainWindowsFlatBar) {
+    HistoryWindow& w = Open();
+    auto* bar = w.findChild<CToolBarEx*>();
+    ASSERT_NE(bar, nullptr);
+    ASSERT_GE(bar->ButtonCount(), 2);
+    EXPECT_EQ(bar->Button(0)->defaultAction(), w.Action(art::kHistorySave));
+}
+
 TEST_F(HistoryWindowTest, EveryColumnFitsItsTitleAndItsTexts) {
     Settings().SetInt(keys::WhDate, 20); // far too narrow for a date
     HistoryWindow& w = Open();
