@@ -53,7 +53,14 @@ void sListView::changeEvent(QEvent* event) {
 int sListView::AddColumn(const QString& title, int width, const QString& typical) {
     m_model.AddColumn(title);
     int column = m_model.columnCount() - 1;
-    header()->resizeSection(column, std::max(width, FittingWidth(column, title, typical)));
+    int fitting = FittingWidth(column, title, typical);
+    // The last column stretches over what the window has left and never shrinks below
+    // its width: it is given only what its title needs, so that it ends at the window's
+    // edge. The column before it, last until now, gets the width it was asked for.
+    if (column > 0)
+        header()->resizeSection(column - 1, m_widths.back());
+    m_widths.push_back(std::max(width, fitting));
+    header()->resizeSection(column, fitting);
     return column;
 }
 

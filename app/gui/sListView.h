@@ -81,6 +81,7 @@ private:
     mutable std::vector<QPixmap> m_images;
     mutable qreal m_imagesDpr = 0;
     int m_rowHeight = 18;
+    std::vector<int> m_widths; // of the columns, as asked for and fitted
 };
 
 } // namespace vireo
