@@ -11,6 +11,12 @@ namespace vireo {
 
 namespace {
 constexpr int kTicksPerSecond = 5;
+
+// A row that has ended (stopped, finished, failed) moves no bytes: a speed or a time left
+// would make it look as if it still ran.
+bool Ended(ItemState state) {
+    return state == ItemState::Stopped || state == ItemState::Done || state == ItemState::Failed;
+}
 } // namespace
 
 void RowPresenter::AppendLine(const std::string& path) {
@@ -47,8 +53,12 @@ void RowPresenter::Refresh(DownloadItem& item) {
         m_view->SetText(i, ColFile, LastPathComponent(item.TargetPath()));
         m_view->SetProgress(i, progress);
         m_view->SetText(i, ColElapsed, FormatElapsed(m_entries.Row(i).elapsed));
-        m_view->SetText(i, ColLeft, job ? job->TimeLeftText() : std::string());
-        m_view->SetText(i, ColSpeed, job ? std::to_string(job->Speed()) : "0");
+        bool ended = Ended(m_entries.Row(i).state);
+        m_view->SetText(i, ColLeft, job && !ended ? job->TimeLeftText() : std::string());
+        m_view->SetText(i, ColSpeed,
+                        ended ? std::string()
+                        : job ? std::to_string(job->Speed())
+                              : "0");
         m_view->SetText(i, ColAttemp, job ? std::to_string(job->Attempts()) : "0");
         m_view->SetText(i, ColAddress, item.Url());
     }
@@ -97,6 +107,10 @@ void RowPresenter::UpdateImage(DownloadItem& item, int index) {
 void RowPresenter::ShowStateChange(int index, DownloadItem& item, ItemState old, ItemState now) {
     if (now != ItemState::Running)
         UpdateImage(item, index);
+    if (m_view && Ended(now)) {
+        m_view->SetText(index, ColLeft, std::string());
+        m_view->SetText(index, ColSpeed, std::string());
+    }
     if (m_view && (now == ItemState::Failed || old == ItemState::Failed))
         m_view->SetTip(index, now == ItemState::Failed ? item.FailureText() : std::string());
 }

@@ -82,6 +82,12 @@ inline constexpr IntKey WatchClipboard{"watchclipboard", 0};
 // Beyond the original key set: the most the program reads from the network in all, in
 // KB/s (1 KB = 1024 bytes); 0 is no limit.
 inline constexpr IntKey MaxSpeed{"maxspeed", 0};
+// Beyond the original key set: the list shows sizes and speeds as plain byte counts and the
+// bar its byte count (1) instead of KB/MB/GB and a percentage (0); New and Exit ask before
+// they drop unfinished or running downloads until "don't ask again" stores 0.
+inline constexpr IntKey RawNumbers{"rawnumbers", 0};
+inline constexpr IntKey AskNew{"asknew", 1};
+inline constexpr IntKey AskExit{"askexit", 1};
 } // namespace keys
 
 // The values the first run writes, in the order it writes them, each under its key

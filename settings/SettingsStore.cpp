@@ -29,8 +29,12 @@ QString SettingsStore::StoreKey(std::string_view key) const {
 }
 
 int SettingsStore::GetInt(std::string_view key, int fallback) {
-    if (auto it = m_intOverrides.find(key); it != m_intOverrides.end())
+    if (auto it = m_intOverrides.find(key); m_editing == 0 && it != m_intOverrides.end())
         return it->second;
+    return StoredInt(key, fallback);
+}
+
+int SettingsStore::StoredInt(std::string_view key, int fallback) {
     if (auto it = m_ints.find(key); it != m_ints.end())
         return it->second;
     int value = fallback;
@@ -46,6 +50,9 @@ int SettingsStore::GetInt(std::string_view key, int fallback) {
 }
 
 void SettingsStore::SetInt(std::string_view key, int value) {
+    if (m_editing > 0 && m_intOverrides.count(key) != 0 &&
+        (!m_store.contains(StoreKey(key)) || StoredInt(key, value) != value))
+        DropOverride(key);
     if (auto it = m_ints.find(key); it != m_ints.end())
         it->second = value;
     else
@@ -55,8 +62,12 @@ void SettingsStore::SetInt(std::string_view key, int value) {
 }
 
 std::string SettingsStore::GetString(std::string_view key, std::string_view fallback) {
-    if (auto it = m_stringOverrides.find(key); it != m_stringOverrides.end())
+    if (auto it = m_stringOverrides.find(key); m_editing == 0 && it != m_stringOverrides.end())
         return it->second;
+    return StoredString(key, fallback);
+}
+
+std::string SettingsStore::StoredString(std::string_view key, std::string_view fallback) {
     if (auto it = m_strings.find(key); it != m_strings.end())
         return it->second;
     std::string value(fallback);
@@ -73,6 +84,9 @@ std::string SettingsStore::GetString(std::string_view key, std::string_view fall
 }
 
 void SettingsStore::SetString(std::string_view key, std::string_view value) {
+    if (m_editing > 0 && m_stringOverrides.count(key) != 0 &&
+        (!m_store.contains(StoreKey(key)) || StoredString(key, value) != value))
+        DropOverride(key);
     if (auto it = m_strings.find(key); it != m_strings.end())
         it->second = std::string(value);
     else
@@ -87,6 +101,18 @@ void SettingsStore::OverrideInt(std::string_view key, int value) {
 
 void SettingsStore::OverrideString(std::string_view key, std::string_view value) {
     m_stringOverrides.insert_or_assign(std::string(key), std::string(value));
+}
+
+bool SettingsStore::Contains(std::string_view key) const {
+    return m_intOverrides.count(key) != 0 || m_stringOverrides.count(key) != 0 ||
+           m_store.contains(StoreKey(key));
+}
+
+void SettingsStore::DropOverride(std::string_view key) {
+    if (auto it = m_intOverrides.find(key); it != m_intOverrides.end())
+        m_intOverrides.erase(it);
+    if (auto it = m_stringOverrides.find(key); it != m_stringOverrides.end())
+        m_stringOverrides.erase(it);
 }
 
 Rect SettingsStore::GetRect(std::string_view key, Rect fallback) {

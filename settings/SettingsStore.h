@@ -52,6 +52,31 @@ public:
         OverrideString(k.name, value);
     }
 
+    // What the file holds (else the fallback), whatever this run overrides: what a
+    // settings editor shows and compares its values with.
+    int StoredInt(std::string_view key, int fallback);
+    std::string StoredString(std::string_view key, std::string_view fallback);
+    int StoredInt(const IntKey& k) { return StoredInt(k.name, k.fallback); }
+    std::string StoredString(const StringKey& k) { return StoredString(k.name, k.fallback); }
+    // Whether the file holds key (readers with a fallback of their own ask first).
+    bool Contains(std::string_view key) const;
+    // Ends this run's value of key: reads answer the stored one from now on.
+    void DropOverride(std::string_view key);
+
+    // A settings editor at work, while it lives: reads answer the stored values, not this
+    // run's, and a write that changes a stored value ends this run's value of its key, so
+    // the change takes effect at once while what the editor did not change keeps the run's.
+    class StoredValues {
+    public:
+        explicit StoredValues(SettingsStore& store) : m_store(store) { ++m_store.m_editing; }
+        ~StoredValues() { --m_store.m_editing; }
+        StoredValues(const StoredValues&) = delete;
+        StoredValues& operator=(const StoredValues&) = delete;
+
+    private:
+        SettingsStore& m_store;
+    };
+
     QString FilePath() const { return m_store.fileName(); }
 
 private:
@@ -62,6 +87,7 @@ private:
     std::map<std::string, std::string, std::less<>> m_strings;
     std::map<std::string, int, std::less<>> m_intOverrides;
     std::map<std::string, std::string, std::less<>> m_stringOverrides;
+    int m_editing = 0; // StoredValues alive
 };
 
 // The program-wide store, opened at DefaultPath() on first use.

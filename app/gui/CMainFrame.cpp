@@ -7,15 +7,18 @@
 #include "app/gui/CVireoList.h"
 #include "app/gui/CommandTable.h"
 #include "app/gui/LockKeys.h"
+#include "app/gui/Placement.h"
 #include "app/gui/QtTrayBackend.h"
 #include "downloads/VireoDoc.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QScreen>
 #include <QSettings>
 #include <QShortcut>
@@ -190,6 +193,8 @@ bool CMainFrame::CommandEnabled(int id) const {
 }
 
 void CMainFrame::RunCommand(int id) {
+    if (id == int(DocCommand::NewList) && !ConfirmNew())
+        return;
     if (CVireoDoc::HasCommand(id)) {
         m_doc.RunCommand(DocCommand(id));
     } else {
@@ -238,13 +243,13 @@ void CMainFrame::ApplyPlacement() {
     QScreen* screen = QGuiApplication::primaryScreen();
     QSize size = screen ? screen->geometry().size() : QSize(1024, 768);
     Rect r = Settings().GetRect(keys::MainWndRect, DefaultRect(size));
-    if (r.left == -1 && r.right == -1) {
-        m_startMaximized = true;
-        Rect d = DefaultRect(size); // what restoring the window gives
-        setGeometry(d.left, d.top, d.right - d.left, d.bottom - d.top);
-        return;
+    if ((r.left == -1 && r.right == -1) || r.right <= r.left || r.bottom <= r.top) {
+        m_startMaximized = r.left == -1 && r.right == -1;
+        r = DefaultRect(size); // what restoring the window gives
     }
-    setGeometry(r.left, r.top, r.right - r.left, r.bottom - r.top);
+    // Stored on other screens or at another scale, the window still opens on this one.
+    setGeometry(FitOnScreens(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top),
+                             AvailableScreenAreas()));
 }
 
 void CMainFrame::ShowAtStart() {
@@ -346,7 +351,60 @@ void CMainFrame::ShutDown() {
     m_tray->Uninstall();
 }
 
+bool CMainFrame::Confirm(const IntKey& key, const QString& text) {
+    if (Settings().GetInt(key) == 0)
+        return true;
+    Answer answer;
+    m_doc.SetActivityCounter(m_doc.ActivityCounter() + 1); // a dialog of the application
+    if (m_asker) {
+        answer = m_asker(text);
+    } else {
+        QMessageBox box(QMessageBox::Question, "Vireo", text, QMessageBox::Yes | QMessageBox::No,
+                        this);
+        box.setDefaultButton(QMessageBox::No);
+        auto* again = new QCheckBox("Don't ask again");
+        box.setCheckBox(again);
+        answer.yes = box.exec() == QMessageBox::Yes;
+        answer.dontAskAgain = again->isChecked();
+    }
+    m_doc.SetActivityCounter(m_doc.ActivityCounter() - 1);
+    // "Don't ask again" with No would make the command do nothing for good.
+    if (answer.yes && answer.dontAskAgain)
+        Settings().SetInt(key, 0);
+    return answer.yes;
+}
+
+bool CMainFrame::ConfirmNew() {
+    int unfinished = 0;
+    for (int i = 0; i < m_doc.ItemCount(); ++i)
+        unfinished += m_doc.State(i) != ItemState::Done;
+    if (unfinished == 0)
+        return true;
+    return Confirm(keys::AskNew,
+                   QString("Remove %1 download(s) that are not finished from the list?\n"
+                           "Files already received stay on the disk.")
+                       .arg(unfinished));
+}
+
+bool CMainFrame::ConfirmExit() {
+    int running = m_doc.RunningCount();
+    if (running == 0 || m_shutDown)
+        return true;
+    return Confirm(keys::AskExit, QString("%1 download(s) are running. Stop them and exit?\n"
+                                          "Partial files are kept, so that they can be resumed.")
+                                      .arg(running));
+}
+
+void CMainFrame::CloseWithoutAsking() {
+    m_closeWithoutAsking = true;
+    close();
+}
+
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (!m_closeWithoutAsking && !ConfirmExit()) {
+        event->ignore();
+        return;
+    }
     ShutDown();
     event->accept();
     Q_EMIT Closed();

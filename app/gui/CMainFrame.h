@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <QTimer>
 
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -62,6 +63,20 @@ public:
     // Runs the shut-down once: toolbar layout, the document's last list, placement.
     void ShutDown();
 
+    // ---- Questions before a command drops downloads: New with entries not finished, Exit
+    // while downloads run. Each has "don't ask again", stored as "asknew" and "askexit".
+    struct Answer {
+        bool yes = false;
+        bool dontAskAgain = false;
+    };
+    using Asker = std::function<Answer(const QString& text)>;
+    // Replaces the message box (tests answer from a script).
+    void SetAsker(Asker asker) { m_asker = std::move(asker); }
+    bool ConfirmNew();
+    bool ConfirmExit();
+    // Closes without the question (a signal, the session ending).
+    void CloseWithoutAsking();
+
 Q_SIGNALS:
     void Closed();
 
@@ -78,6 +93,8 @@ private:
     void UpdateLockKeys();
     // Shows a hidden bar or hides a shown one, and checks its menu entry to match.
     void ToggleBar(QWidget* bar, int id);
+    // Asks unless key says not to; a "yes" with "don't ask again" stores 0 under key.
+    bool Confirm(const IntKey& key, const QString& text);
 
     CVireoDoc& m_doc;
     CVireoList* m_list = nullptr;
@@ -93,6 +110,8 @@ private:
     int m_updateTicks = 0;
     bool m_startMaximized = false;
     bool m_shutDown = false;
+    bool m_closeWithoutAsking = false;
+    Asker m_asker;
 };
 
 } // namespace vireo

@@ -1,6 +1,7 @@
 #include "app/gui/CVireoList.h"
 
 #include "app/gui/Artwork.h"
+#include "app/gui/ReadableNumbers.h"
 #include "downloads/VireoDoc.h"
 #include "settings/SettingsStore.h"
 
@@ -14,6 +15,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
 #include <array>
 
 namespace vireo {
@@ -22,17 +24,28 @@ namespace {
 struct ColumnSpec {
     const char* title;
     IntKey width;
+    // The widest text the column commonly holds, in either way of writing numbers.
+    const char* typical;
 };
 const std::array<ColumnSpec, kColumnCount> kColumns{{
-    {"File", keys::WFile},
-    {"Size", keys::WSize},
-    {"Status", keys::WStatus},
-    {"Elapsed", keys::WElapsed},
-    {"Left", keys::WLeft},
-    {"Speed", keys::WSpeed},
-    {"Attemp", keys::WAttemp},
-    {"Address", keys::WAddress},
+    {"File", keys::WFile, ""},
+    {"Size", keys::WSize, "4294967296"},
+    {"Status", keys::WStatus, "4294967296"},
+    {"Elapsed", keys::WElapsed, "10:00:00"},
+    {"Left", keys::WLeft, "10:00:00"},
+    {"Speed", keys::WSpeed, "1023.9 KB/s"},
+    {"Attemp", keys::WAttemp, "99"},
+    {"Address", keys::WAddress, ""},
 }};
+
+bool RawNumbers() {
+    return Settings().GetInt(keys::RawNumbers) != 0;
+}
+
+bool AllDigits(const std::string& text) {
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
 
 struct MenuEntry {
     const char* text; // nullptr for a separator
@@ -107,7 +120,22 @@ void CVireoList::InsertColumns() {
     SettingsStore& settings = Settings();
     for (const ColumnSpec& column : kColumns)
         AddColumn(QString::fromLatin1(column.title),
-                  ColumnWidth(settings.GetInt(column.width), fontMetrics()));
+                  ColumnWidth(settings.GetInt(column.width), fontMetrics()),
+                  QString::fromLatin1(column.typical));
+}
+
+QString CVireoList::SizeText(const LineProgress& progress) {
+    if (progress.live || RawNumbers())
+        return QString::fromStdString(vireo::SizeText(progress));
+    return progress.size > 0 ? ReadableSize(progress.size) : QString();
+}
+
+QString CVireoList::StatusText(const LineProgress& progress) {
+    if (progress.status != LineProgress::Status::Count || RawNumbers())
+        return QString::fromStdString(vireo::StatusText(progress));
+    if (progress.size > 0 && !progress.live)
+        return PercentText(progress.received, progress.size);
+    return progress.received > 0 ? ReadableSize(progress.received) : QString();
 }
 
 void CVireoList::AppendLine(const std::string& text, int image) {
@@ -115,6 +143,11 @@ void CVireoList::AppendLine(const std::string& text, int image) {
 }
 
 void CVireoList::SetText(int line, int column, const std::string& text) {
+    // The document writes a speed as bytes per second.
+    if (column == ColSpeed && AllDigits(text) && !RawNumbers()) {
+        SetCell(line, column, ReadableSpeed(QString::fromStdString(text).toLongLong()));
+        return;
+    }
     SetCell(line, column, QString::fromStdString(text));
 }
 
@@ -122,8 +155,8 @@ void CVireoList::SetProgress(int line, const LineProgress& progress) {
     // A live stream has no size to measure a bar against.
     Model().SetBar(line, {progress.live ? 0 : progress.size, progress.received,
                           progress.status == LineProgress::Status::Count});
-    SetCell(line, ColSize, QString::fromStdString(SizeText(progress)));
-    SetCell(line, ColStatus, QString::fromStdString(StatusText(progress)));
+    SetCell(line, ColSize, SizeText(progress));
+    SetCell(line, ColStatus, StatusText(progress));
 }
 
 void CVireoList::SetImage(int line, int image) {
@@ -285,7 +318,7 @@ void CVireoList::PaintStatusCell(QPainter& p, const QRect& cell, const ListTable
         m.setFont(font);
         m.setPen(Qt::white);
         m.drawText(countRect.adjusted(0, 0, 0, -2), Qt::AlignCenter | Qt::TextSingleLine,
-                   QString::number(received));
+                   statusText);
     }
     c.end();
     CombineCount(composed, mask, selected ? textColour.rgb() : 0);

@@ -30,6 +30,10 @@ public:
     void SetText(int line, int column, const std::string& text) override;
     // Writes the Size and Status texts and keeps the numbers for the bar.
     void SetProgress(int line, const LineProgress& progress) override;
+    // The texts of the Size and Status columns: KB/MB/GB and a percentage, or with the
+    // setting "rawnumbers" the byte counts of the list's first versions.
+    static QString SizeText(const LineProgress& progress);
+    static QString StatusText(const LineProgress& progress);
     void SetImage(int line, int image) override;
     void DeleteLine(int line) override;
     void SetTip(int line, const std::string& text) override;
@@ -41,7 +45,7 @@ public:
     bool DraggingFromHere() const { return m_draggingFromHere; }
 
     // The Status cell as the list draws it: the status text when the bar is not shown,
-    // else the bar with its count.
+    // else the bar with the status text (the percentage or the count) over it.
     static void PaintStatusCell(QPainter& p, const QRect& cell, const ListTableModel::Bar& bar,
                                 const QString& statusText, const QColor& window,
                                 const QColor& background, const QColor& textColour, bool selected,

@@ -1,8 +1,8 @@
 #pragma once
 // The commands of the main window's menu and toolbar: ids, menu texts, status-bar prompts
 // and tooltips. The ids of the window's own commands are defined here and nowhere else;
-// those of the document's are DocCommand. The text after a tab in a menu text is a label only; the
-// keys really bound are kAccelerators.
+// those of the document's are DocCommand. The text after a tab in a menu text names the key
+// that runs the entry; Accelerators() binds every such key (and a few more, such as Ctrl+V).
 
 #include <QKeySequence>
 

@@ -79,7 +79,14 @@ void FlatToolButton::paintEvent(QPaintEvent*) {
     p.fillRect(r, down && !hot ? c.light3d : c.face);
     switch (CurrentLook()) {
     case Look::Sunken:
-        Frame(p, r, c.shadow, c.highlight);
+        if (hot) {
+            Frame(p, r, c.shadow, c.highlight);
+        } else {
+            // Away from the mouse a pressed or toggled button is outlined in the face
+            // colour, its sunken frame one pixel inside.
+            Frame(p, r, c.face, c.face);
+            Frame(p, r.adjusted(1, 1, -1, -1), c.shadow, c.highlight);
+        }
         break;
     case Look::Raised:
         Frame(p, r, c.highlight, c.shadow);

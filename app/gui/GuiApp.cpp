@@ -93,7 +93,7 @@ int RunGui(const RunOptions& options, int argc, char** argv) {
     frame.ShowAtStart();
     // Ctrl-C in the terminal or a TERM from the session ends the program the way Exit
     // does: the list and the placement are saved.
-    SignalWatcher signals([&frame](int) { frame.close(); });
+    SignalWatcher signals([&frame](int) { frame.CloseWithoutAsking(); });
 
     int status = app.exec();
     frame.ShutDown(); // when the event loop ended some other way

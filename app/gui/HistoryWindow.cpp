@@ -1,6 +1,7 @@
 #include "app/gui/HistoryWindow.h"
 
 #include "app/gui/Artwork.h"
+#include "app/gui/CToolBarEx.h"
 #include "app/gui/WindowUi.h"
 #include "app/gui/sListView.h"
 #include "downloads/DocCommand.h"
@@ -14,7 +15,6 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QSaveFile>
-#include <QToolBar>
 
 namespace vireo {
 
@@ -64,9 +64,12 @@ HistoryWindow::~HistoryWindow() {
 void HistoryWindow::BuildCommands() {
     QMenu* file = menuBar()->addMenu("&File");
     QMenu* help = menuBar()->addMenu("&Help");
-    QToolBar* bar = addToolBar("History");
-    bar->setMovable(false);
-    bar->setIconSize(QSize(art::kImageSize, art::kImageSize));
+    // The main window's flat bar, docked at the top with its gripper.
+    auto* bar = new CToolBarEx("History", this);
+    bar->setObjectName("toolBar");
+    bar->setAllowedAreas(Qt::TopToolBarArea);
+    bar->setFloatable(false);
+    addToolBar(Qt::TopToolBarArea, bar);
     for (const Command& c : kCommands) {
         QString text = QString(c.menuText).section('\t', 0, 0);
         QString keys = QString(c.menuText).section('\t', 1);
@@ -82,7 +85,7 @@ void HistoryWindow::BuildCommands() {
         m_actions.emplace_back(c.id, action);
         (c.id == art::kHistoryAbout ? help : file)->addAction(action);
         if (!image.isNull())
-            bar->addAction(action);
+            bar->AddButton(action, c.id);
     }
     connect(Action(art::kHistorySave), &QAction::triggered, this, &HistoryWindow::Save);
     connect(Action(art::kLogClear), &QAction::triggered, this, &HistoryWindow::ClearHistory);
@@ -100,7 +103,7 @@ QAction* HistoryWindow::Action(int commandId) const {
 void HistoryWindow::BuildColumns() {
     int mask = Settings().GetInt(keys::HistoryColumns);
     if (mask & BitDate) {
-        m_list->AddColumn("date", Settings().GetInt(keys::WhDate));
+        m_list->AddColumn("date", Settings().GetInt(keys::WhDate), "12.31.2099");
         m_columns.push_back(BitDate);
     }
     if (mask & BitFile) {

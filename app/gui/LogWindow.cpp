@@ -1,6 +1,7 @@
 #include "app/gui/LogWindow.h"
 
 #include "app/gui/Artwork.h"
+#include "app/gui/CToolBarEx.h"
 #include "app/gui/SupportReportDialog.h"
 #include "app/gui/SupportSendDialog.h"
 #include "app/gui/WindowUi.h"
@@ -18,7 +19,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QMenuBar>
-#include <QToolBar>
 
 namespace vireo {
 
@@ -66,7 +66,7 @@ LogWindow::LogWindow(TransferLog& log, const QString& fileName, CVireoDoc* doc)
     m_list = new sListView(this);
     m_list->setFrameShape(QFrame::StyledPanel);
     m_list->setFrameShadow(QFrame::Sunken);
-    m_list->AddColumn("num", 60);
+    m_list->AddColumn("num", 60, "99999");
     m_list->AddColumn("cont", 500);
     m_list->SetImageSource([](int image, qreal dpr) { return art::LogKindImage(image, dpr); });
     setCentralWidget(m_list);
@@ -82,9 +82,12 @@ LogWindow::~LogWindow() {
 void LogWindow::BuildCommands() {
     QMenu* file = menuBar()->addMenu("&File");
     QMenu* help = menuBar()->addMenu("&Help");
-    QToolBar* bar = addToolBar("Log");
-    bar->setMovable(false);
-    bar->setIconSize(QSize(art::kImageSize, art::kImageSize));
+    // The main window's flat bar, docked at the top with its gripper.
+    auto* bar = new CToolBarEx("Log", this);
+    bar->setObjectName("toolBar");
+    bar->setAllowedAreas(Qt::TopToolBarArea);
+    bar->setFloatable(false);
+    addToolBar(Qt::TopToolBarArea, bar);
     for (const Command& c : kCommands) {
         QString text = QString(c.menuText).section('\t', 0, 0);
         QString keys = QString(c.menuText).section('\t', 1);
@@ -106,11 +109,12 @@ void LogWindow::BuildCommands() {
     connect(Action(kClose), &QAction::triggered, this, &QWidget::close, Qt::QueuedConnection);
     connect(Action(art::kLogSend), &QAction::triggered, this, &LogWindow::SendReport);
 
-    bar->addAction(Action(art::kLogSave));
-    bar->addAction(Action(art::kLogClear));
-    bar->addSeparator();
-    bar->addAction(Action(art::kLogSend));
-    bar->addAction(Action(art::kLogAbout));
+    for (int id : {art::kLogSave, art::kLogClear, 0, art::kLogSend, art::kLogAbout}) {
+        if (id == 0)
+            bar->AddSeparatorLine();
+        else
+            bar->AddButton(Action(id), id);
+    }
 }
 
 QAction* LogWindow::Action(int commandId) const {

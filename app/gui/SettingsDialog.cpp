@@ -73,6 +73,8 @@ SettingsDialog::SettingsDialog(std::function<void(bool)> showTray, QWidget* pare
     setObjectName("settingsDialog");
     setWindowIcon(art::NumberedIcon(art::kSettingsIcon));
     SettingsStore& s = Settings();
+    // The stored values, not this run's (-d, -j): OK must not make those lasting.
+    SettingsStore::StoredValues stored(s);
 
     m_downPath = new QLineEdit(ShownFolder(QString::fromStdString(s.GetString(keys::DownPath))));
     m_downPath->setReadOnly(true);
@@ -153,6 +155,7 @@ SettingsDialog::SettingsDialog(std::function<void(bool)> showTray, QWidget* pare
     m_minimize = Check("minimize after", s.GetInt(keys::Minimize), other);
     m_idleTime = NumberEdit(s.GetInt(keys::IdleTime), false, other);
     m_animated = Check("animated icons", s.GetInt(keys::Animated), other);
+    m_rawNumbers = Check("byte counts instead of KB/MB/GB", s.GetInt(keys::RawNumbers), other);
     connect(m_tray, &QCheckBox::toggled, this, [this](bool on) {
         if (m_showTray)
             m_showTray(on); // at once, before OK
@@ -163,6 +166,7 @@ SettingsDialog::SettingsDialog(std::function<void(bool)> showTray, QWidget* pare
     ol->addWidget(m_idleTime, 1, 1);
     ol->addWidget(Label("c"), 1, 2);
     ol->addWidget(m_animated, 2, 0, 1, 3);
+    ol->addWidget(m_rawNumbers, 3, 0, 1, 3);
     ol->setColumnStretch(3, 1);
 
     auto* groups = new QGridLayout;
@@ -234,6 +238,8 @@ void SettingsDialog::Detect() {
 
 void SettingsDialog::WriteKeys() {
     SettingsStore& s = Settings();
+    // What the user changed takes effect at once, over this run's value too.
+    SettingsStore::StoredValues stored(s);
     QString folder = m_downPath->text();
     // The root keeps its slash: without it the download directory would name nothing.
     if (folder.size() > 1 && folder.endsWith('/'))
@@ -255,6 +261,7 @@ void SettingsDialog::WriteKeys() {
     s.SetString(keys::ProxyServer, m_proxyServer->text().toStdString());
     s.SetInt(keys::KeepList, m_keepList->isChecked() ? 1 : 0);
     s.SetInt(keys::Animated, m_animated->isChecked() ? 1 : 0);
+    s.SetInt(keys::RawNumbers, m_rawNumbers->isChecked() ? 1 : 0);
 }
 
 void SettingsDialog::accept() {

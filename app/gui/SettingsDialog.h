@@ -1,8 +1,9 @@
 #pragma once
-// "Settings": the download directory, time-out, parallel downloads, attempts and the
-// speed limit of all downloads together, the
-// proxy, logging and history, the tray icon, idle minimizing and animated icons. OK writes
-// the keys, with numbers kept within their bounds; Cancel writes nothing.
+// "Settings": the download directory, time-out, parallel downloads and attempts, the speed
+// limit of all downloads together, the proxy, logging and history, the tray icon, idle
+// minimizing, animated icons and how the list writes numbers. It shows the stored values,
+// never this run's own (-d, -j); OK writes the keys, with numbers kept within their bounds,
+// and a changed value replaces the run's at once; Cancel writes nothing.
 
 #include <QDialog>
 #include <QMessageBox>
@@ -48,6 +49,7 @@ public:
     QCheckBox* MinimizeCheck() const { return m_minimize; }
     QLineEdit* IdleTimeEdit() const { return m_idleTime; }
     QCheckBox* AnimatedCheck() const { return m_animated; }
+    QCheckBox* RawNumbersCheck() const { return m_rawNumbers; }
     QPushButton* OkButton() const { return m_ok; }
     QPushButton* CancelButton() const { return m_cancel; }
 
@@ -85,6 +87,7 @@ private:
     QCheckBox* m_minimize;
     QLineEdit* m_idleTime;
     QCheckBox* m_animated;
+    QCheckBox* m_rawNumbers;
     QPushButton* m_ok;
     QPushButton* m_cancel;
 };

@@ -1,5 +1,6 @@
 #include "app/gui/ToolWindow.h"
 
+#include "app/gui/Placement.h"
 #include "downloads/VireoDoc.h"
 #include "settings/SettingsKeys.h"
 
@@ -12,12 +13,33 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include <vector>
+
 namespace vireo {
 
+namespace {
+// The tool windows that exist, so that a new one does not open exactly on top of another.
+std::vector<ToolWindow*>& OpenWindows() {
+    static std::vector<ToolWindow*> windows;
+    return windows;
+}
+constexpr int kCascade = 32;
+
+// "minimize" as these windows read it: a settings file without the key counts as 1 here,
+// while the main window takes it for 0.
+bool MinimizeOn() {
+    SettingsStore& s = Settings();
+    return s.Contains(keys::Minimize.name) ? s.GetInt(keys::Minimize) != 0 : true;
+}
+} // namespace
+
 ToolWindow::ToolWindow(CVireoDoc* doc, FreeFlag freeFlag, std::string_view rectKey)
-    : QMainWindow(nullptr), m_doc(doc), m_freeFlag(freeFlag), m_rectKey(rectKey) {}
+    : QMainWindow(nullptr), m_doc(doc), m_freeFlag(freeFlag), m_rectKey(rectKey) {
+    OpenWindows().push_back(this);
+}
 
 ToolWindow::~ToolWindow() {
+    std::erase(OpenWindows(), this);
     // Destroyed under its own dialog: the document must not wait for it any longer.
     if (m_dialog)
         SetDialogOpen(false);
@@ -37,7 +59,23 @@ void ToolWindow::PlaceAndShow() {
     bool maximized = r.left == -1 && r.right == -1;
     if (maximized || r.right <= r.left || r.bottom <= r.top)
         r = d; // restoring a maximized window gives the default rectangle
-    setGeometry(r.left, r.top, r.right - r.left, r.bottom - r.top);
+    QRect wanted(r.left, r.top, r.right - r.left, r.bottom - r.top);
+    const QList<QRect> areas = AvailableScreenAreas();
+    // The log and the history window share their default place: the second one to open
+    // steps down and right, so that both can be seen.
+    // A few steps at most: in a screen's corner the fitting would take every step back.
+    bool moved = !maximized;
+    for (int step = 0; moved && step < 8; ++step) {
+        moved = false;
+        QRect fitted = FitOnScreens(wanted, areas);
+        for (ToolWindow* other : OpenWindows())
+            if (other != this && other->isVisible() &&
+                other->geometry().topLeft() == fitted.topLeft()) {
+                wanted.translate(kCascade, kCascade);
+                moved = true;
+            }
+    }
+    setGeometry(FitOnScreens(wanted, areas));
     if (maximized)
         showMaximized();
     else
@@ -66,7 +104,7 @@ void ToolWindow::FollowMainWindow(bool show) {
             showMinimized();
         return;
     }
-    if (Settings().GetInt(keys::Minimize) != 0) {
+    if (MinimizeOn()) {
         // Back as it was, neither moved nor resized.
         setWindowState(windowState() & ~Qt::WindowMinimized);
         QMainWindow::show();
@@ -125,7 +163,7 @@ void ToolWindow::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     if (event->type() != QEvent::ActivationChange || !m_doc)
         return;
-    if (Settings().GetInt(keys::Minimize) == 0)
+    if (!MinimizeOn())
         return;
     m_doc->SetIdleCountdown(Settings().GetInt(keys::IdleTime));
     int activity = m_doc->ActivityCounter();

@@ -11,6 +11,7 @@
 #include "app/gui/SettingsDialog.h"
 #include "app/gui/TextEditorLauncher.h"
 #include "downloads/DownloadItem.h"
+#include "downloads/VireoDoc.h"
 #include "history/HistoryStore.h"
 #include "log/TransferLog.h"
 
@@ -90,7 +91,12 @@ std::optional<DocumentUi::InsertLinkAnswer> WindowUi::AskInsertLink() {
 
 void WindowUi::ShowSettingsDialog() {
     SettingsDialog dialog([this](bool show) { m_frame.ShowTrayIcon(show); }, &m_frame);
-    dialog.exec();
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    // The way numbers are written may have changed: every row is written again.
+    CVireoDoc& doc = m_frame.Doc();
+    for (int i = 0; i < doc.ItemCount(); ++i)
+        doc.RefreshRow(doc.Item(i));
 }
 
 QString WindowUi::FileDialogFilter(const std::string& filter) {

@@ -6,6 +6,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyleOptionHeader>
 
 namespace vireo {
 
@@ -28,7 +29,9 @@ sListView::sListView(QWidget* parent) : QTreeView(parent), m_model(this) {
     setSortingEnabled(false);
     setTextElideMode(Qt::ElideRight);
     header()->setSectionsMovable(false);
-    header()->setStretchLastSection(false);
+    // The last column takes what the window has left, so a wide window shows long texts
+    // (addresses, log lines) whole.
+    header()->setStretchLastSection(true);
     header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     header()->setSectionResizeMode(QHeaderView::Interactive);
     UpdateRowHeight();
@@ -47,11 +50,35 @@ void sListView::changeEvent(QEvent* event) {
     QTreeView::changeEvent(event);
 }
 
-int sListView::AddColumn(const QString& title, int width) {
+int sListView::AddColumn(const QString& title, int width, const QString& typical) {
     m_model.AddColumn(title);
     int column = m_model.columnCount() - 1;
-    header()->resizeSection(column, width);
+    int fitting = FittingWidth(column, title, typical);
+    // The last column stretches over what the window has left and never shrinks below
+    // its width: it is given only what its title needs, so that it ends at the window's
+    // edge. The column before it, last until now, gets the width it was asked for.
+    if (column > 0)
+        header()->resizeSection(column - 1, m_widths.back());
+    m_widths.push_back(std::max(width, fitting));
+    header()->resizeSection(column, fitting);
     return column;
+}
+
+int sListView::FittingWidth(int column, const QString& title, const QString& typical) const {
+    // The header as its style sizes it for the title, margins and frame included.
+    QStyleOptionHeader option;
+    option.initFrom(header());
+    option.section = column;
+    option.text = title;
+    option.orientation = Qt::Horizontal;
+    QSize titleSize =
+        header()->style()->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(), header());
+    // A cell writes its text between two insets, after the image in the first column.
+    int cell = 0;
+    if (!typical.isEmpty())
+        cell = fontMetrics().horizontalAdvance(typical) + 2 * kTextInset + 2 +
+               (column == 0 ? kImageSide : 0);
+    return std::max(titleSize.width(), cell);
 }
 
 int sListView::AddRow(const QString& text, int value, int image) {

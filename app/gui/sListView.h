@@ -20,7 +20,10 @@ class sListView : public QTreeView {
 public:
     explicit sListView(QWidget* parent = nullptr);
 
-    int AddColumn(const QString& title, int width);
+    // A column at least as wide as its title needs in the header and as typical (the
+    // widest text it commonly holds) needs in a cell, in the fonts of this view.
+    int AddColumn(const QString& title, int width, const QString& typical = QString());
+    int FittingWidth(int column, const QString& title, const QString& typical) const;
     int AddRow(const QString& text, int value, int image);
     void SetCell(int row, int column, const QString& text);
     void DeleteRow(int row);
@@ -78,6 +81,7 @@ private:
     mutable std::vector<QPixmap> m_images;
     mutable qreal m_imagesDpr = 0;
     int m_rowHeight = 18;
+    std::vector<int> m_widths; // of the columns, as asked for and fitted
 };
 
 } // namespace vireo

@@ -1,14 +1,17 @@
 // The settings dialog, the continue and password dialogs.
 #include "GuiFixture.h"
 
+#include "app/RunOptions.h"
 #include "app/gui/ContinueDialog.h"
 #include "app/gui/PasswordDialog.h"
 #include "app/gui/SettingsDialog.h"
 #include "app/gui/WindowUi.h"
+#include "downloads/DocCommand.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QSpinBox>
 #include <QTimer>
 
@@ -248,4 +251,74 @@ TEST_F(PasswordFlow, CancelChangesNothing) {
     EXPECT_EQ(doc.Item(0).Credentials(), "");
     EXPECT_EQ(doc.script.started.size(), 1u);
     doc.SetUi(&ui);
+}
+
+// `vireo -d DIR -j N` with a window: the dialog shows the stored values, OK keeps them in
+// the file, and the run goes on with its own; a value changed in the dialog is stored and
+// takes effect at once, also where the run had one of its own.
+TEST_F(SettingsDialogTest, RunOnlyOptionsStayOutOfTheDialogAndTheFile) {
+    RunOptions options;
+    options.dir = temp.Path("/run-dir");
+    options.jobs = 9;
+    std::vector<RunList> lists;
+    std::string error;
+    ASSERT_TRUE(ApplyRunOptions(options, false, lists, error)) << error;
+    ASSERT_EQ(Settings().GetInt(keys::MaxDown), 9);
+    auto stored = [this](const char* key) {
+        return QSettings(Settings().FilePath(), QSettings::IniFormat)
+            .value(QString("setup/") + key)
+            .toString()
+            .toStdString();
+    };
+
+    auto unchanged = Open();
+    EXPECT_EQ(unchanged->DownloadFolder()->text(), "/tmp/down/");
+    EXPECT_EQ(unchanged->MaxDownEdit()->text(), "5");
+    unchanged->OkButton()->click();
+    EXPECT_EQ(stored("downpath"), "/tmp/down");
+    EXPECT_EQ(stored("maxdown"), "5");
+    EXPECT_EQ(Settings().GetInt(keys::MaxDown), 9); // the run keeps its -j
+    EXPECT_EQ(Settings().GetString(keys::DownPath), temp.Path("/run-dir"));
+
+    auto changed = Open();
+    changed->MaxDownEdit()->setText("3");
+    changed->TimeoutEdit()->setText("70");
+    changed->OkButton()->click();
+    EXPECT_EQ(stored("maxdown"), "3");
+    EXPECT_EQ(Settings().GetInt(keys::MaxDown), 3); // at once
+    EXPECT_EQ(Settings().GetInt(keys::Timeout), 70);
+    EXPECT_EQ(Settings().GetString(keys::DownPath), temp.Path("/run-dir")); // not touched
+
+    // Cancel changes nothing, neither the file nor the run.
+    auto cancelled = Open();
+    cancelled->DownloadFolder()->setText("/elsewhere/");
+    cancelled->CancelButton()->click();
+    EXPECT_EQ(Settings().GetString(keys::DownPath), temp.Path("/run-dir"));
+}
+
+// Through the window: the document takes the new number of downloads at once.
+TEST_F(SettingsDialogTest, ANewNumberOfDownloadsStartsWaitingEntriesAtOnce) {
+    Settings().SetInt(keys::MaxDown, 1);
+    Settings().SetString(keys::DownPath, temp.Path(""));
+    Settings().SetInt(keys::Version, 1);
+    Settings().OverrideInt(keys::MaxDown, 1); // as -j 1 does
+    FakeDocument doc;
+    FakeTray::Log trayLog;
+    CMainFrame frame(doc, std::make_unique<FakeTray>(trayLog));
+    WindowUi ui(frame);
+    doc.SetUi(&ui);
+    doc.RecountSlots();
+    frame.OnDocumentStarted();
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(doc.AddUrl("http://h.x/f" + std::to_string(i), false));
+    ASSERT_EQ(doc.RunningCount(), 1);
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<SettingsDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->MaxDownEdit()->setText("3");
+        dialog->OkButton()->click();
+    });
+    doc.RunCommand(DocCommand::Settings);
+    EXPECT_EQ(doc.RunningCount(), 3);
+    doc.SetUi(nullptr);
 }

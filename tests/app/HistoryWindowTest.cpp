@@ -1,7 +1,11 @@
 // The history window: the store's records as rows, its commands, its columns, dragging
 // an address out and its placement.
+#include "ColumnFit.h"
 #include "GuiFixture.h"
 
+#include "app/gui/Artwork.h"
+#include "app/gui/CToolBarEx.h"
+#include "app/gui/FlatToolButton.h"
 #include "app/gui/HistoryWindow.h"
 #include "app/gui/LogWindow.h"
 #include "app/gui/WindowUi.h"
@@ -12,9 +16,11 @@
 #include <QAction>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QMimeData>
 #include <QPointer>
+#include <QScreen>
 #include <QTimer>
 
 using namespace vireo;
@@ -61,15 +67,23 @@ public:
         }
         return rows;
     }
+    // "title:width"; a column wider than its key (to fit its texts) shows as "title:+", the
+    // last (which takes the rest of the window) as its title alone.
     std::vector<std::string> Columns() {
         std::vector<std::string> columns;
         sListView& list = window->List();
-        for (int c = 0; c < list.Model().columnCount(); ++c)
-            columns.push_back(list.Model()
-                                  .headerData(c, Qt::Horizontal, Qt::DisplayRole)
-                                  .toString()
-                                  .toStdString() +
-                              ":" + std::to_string(list.header()->sectionSize(c)));
+        for (int c = 0; c < list.Model().columnCount(); ++c) {
+            std::string title = list.Model()
+                                    .headerData(c, Qt::Horizontal, Qt::DisplayRole)
+                                    .toString()
+                                    .toStdString();
+            int stored = title == "date" ? 80 : title == "file" ? 200 : 1200;
+            int width = list.header()->sectionSize(c);
+            if (c == list.Model().columnCount() - 1)
+                columns.push_back(title);
+            else
+                columns.push_back(title + ":" + (width > stored ? "+" : std::to_string(width)));
+        }
         return columns;
     }
 
@@ -80,9 +94,28 @@ TEST_F(HistoryWindowTest, ListsTheStoresRecordsInFileOrder) {
     HistoryWindow& w = Open();
     EXPECT_EQ(w.windowTitle(), "History window");
     EXPECT_EQ(History().Window(), static_cast<HistoryWindowSink*>(&w));
-    EXPECT_EQ(Columns(), (std::vector<std::string>{"date:80", "file:200", "url:1200"}));
+    EXPECT_EQ(Columns(), (std::vector<std::string>{"date:+", "file:200", "url"}));
     EXPECT_EQ(Rows(), (std::vector<std::string>{"1|12.08.1998|a.bin|http://h.x/a.bin",
                                                 "1|12.08.1998|b.zip|ftp://h.x/b.zip"}));
+}
+
+// The date column is widened for its dates (the stored 80 pixels were meant for a smaller
+// font), the url column takes the rest of a wide window.
+TEST_F(HistoryWindowTest, TheToolbarIsTheMainWindowsFlatBar) {
+    HistoryWindow& w = Open();
+    auto* bar = w.findChild<CToolBarEx*>();
+    ASSERT_NE(bar, nullptr);
+    ASSERT_GE(bar->ButtonCount(), 2);
+    EXPECT_EQ(bar->Button(0)->defaultAction(), w.Action(art::kHistorySave));
+}
+
+TEST_F(HistoryWindowTest, EveryColumnFitsItsTitleAndItsTexts) {
+    Settings().SetInt(keys::WhDate, 20); // far too narrow for a date
+    HistoryWindow& w = Open();
+    w.resize(1400, 400);
+    w.show();
+    Flush();
+    EXPECT_EQ(CutColumns(w.List()), std::vector<std::string>{});
 }
 
 TEST_F(HistoryWindowTest, TheColumnMaskChoosesTheColumnsAndTheirCells) {
@@ -91,9 +124,9 @@ TEST_F(HistoryWindowTest, TheColumnMaskChoosesTheColumnsAndTheirCells) {
         std::vector<std::string> columns;
         std::string firstRow;
     };
-    for (const Case& c : {Case{6, {"date:80", "url:1200"}, "1|12.08.1998|http://h.x/a.bin"},
-                          Case{1, {"file:200"}, "1|a.bin"},
-                          Case{3, {"file:200", "url:1200"}, "1|a.bin|http://h.x/a.bin"}}) {
+    for (const Case& c :
+         {Case{6, {"date:+", "url"}, "1|12.08.1998|http://h.x/a.bin"}, Case{1, {"file"}, "1|a.bin"},
+          Case{3, {"file:200", "url"}, "1|a.bin|http://h.x/a.bin"}}) {
         Settings().SetInt(keys::HistoryColumns, c.mask);
         Open();
         EXPECT_EQ(Columns(), c.columns) << c.mask;
@@ -107,8 +140,8 @@ TEST_F(HistoryWindowTest, ChecksumResultsShowInAColumnOfTheirOwnAndGoWithClear) 
     ASSERT_TRUE(History().NoteCheck("a.bin", "mismatch"));
     ASSERT_TRUE(History().NoteCheck("a.bin", "verified")); // the later check counts
     HistoryWindow& w = Open();
-    EXPECT_EQ(Columns(),
-              (std::vector<std::string>{"date:80", "file:200", "url:1200", "checksum:80"}));
+    // The date column fits its dates; the checksum column, last, takes the rest.
+    EXPECT_EQ(Columns(), (std::vector<std::string>{"date:+", "file:200", "url:1200", "checksum"}));
     EXPECT_EQ(Rows(), (std::vector<std::string>{"1|12.08.1998|a.bin|http://h.x/a.bin|verified",
                                                 "1|12.08.1998|b.zip|ftp://h.x/b.zip|mismatch"}));
     // The history file itself is as older readers know it.
@@ -148,6 +181,22 @@ TEST_F(HistoryWindowTest, AReopenedWindowReadsTheFileAfresh) {
     EXPECT_TRUE(log.isNull());
     EXPECT_EQ(History().Window(), nullptr);
     EXPECT_NE(Settings().GetRect(keys::HistoryRect, Rect{}), Rect{});
+}
+
+// Both windows have the same default place; the second to open does not cover the first.
+TEST_F(HistoryWindowTest, TheLogAndTheHistoryWindowDoNotOpenOnTopOfEachOther) {
+    WindowUi ui(*frame);
+    AddFiles(1);
+    ui.OpenLogWindow(doc.Item(0));
+    ui.OpenHistoryWindow();
+    window = ui.CurrentHistoryWindow();
+    QPointer<LogWindow> log = ui.CurrentLogWindow();
+    ASSERT_FALSE(log.isNull());
+    ASSERT_FALSE(window.isNull());
+    EXPECT_NE(log->geometry().topLeft(), window->geometry().topLeft());
+    QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(window->geometry())) << "still on the screen";
+    ui.CloseToolWindows();
 }
 
 TEST_F(HistoryWindowTest, SaveWritesEveryAddressWithCrLfAndNothingAfter) {

@@ -1,8 +1,10 @@
 // The download list: how a row is drawn, the context menu, double click, and text
 // dragged in and out; and the list model's batching of appends and changes.
+#include "ColumnFit.h"
 #include "GuiFixture.h"
 
 #include "app/gui/ListTableModel.h"
+#include "app/gui/ReadableNumbers.h"
 
 #include <QDrag>
 #include <QHeaderView>
@@ -64,7 +66,10 @@ Pixels Count(const QImage& image) {
     return p;
 }
 
-QImage PaintStatus(const ListTableModel::Bar& bar, const QString& status = QString()) {
+// The cell with the status text the list gives it; without one, the byte count.
+QImage PaintStatus(const ListTableModel::Bar& bar, QString status = QString()) {
+    if (status.isNull())
+        status = QString::number(bar.done);
     QImage image(kCellWidth, kCellHeight, QImage::Format_RGB32);
     image.fill(kWhite);
     QPainter p(&image);
@@ -213,7 +218,9 @@ TEST_F(ListView, SelectedLineIsMarkedAcrossTheRowLeavingThinGaps) {
     const QColor highlight = List().palette().color(QPalette::Highlight);
     const QColor window = List().palette().color(QPalette::Base);
     int h = List().RowHeight();
-    int x = List().header()->sectionViewportPosition(ColSpeed) + 30; // empty cell
+    // The right end of the Left column, which no line's text reaches.
+    int x = List().header()->sectionViewportPosition(ColLeft) +
+            List().header()->sectionSize(ColLeft) - 3;
     auto at = [&](int y) { return QColor(shot.pixel(x, y)); };
     EXPECT_EQ(at(h / 2), window);    // line 0
     EXPECT_EQ(at(h), window);        // one pixel above the mark
@@ -309,8 +316,9 @@ TEST_F(ListView, ItsOwnDragIsNotTakenBack) {
     EXPECT_EQ(doc.ItemCount(), 2);
 }
 
-// The document hands the list numbers; the list writes the texts the columns always showed
-// and keeps the numbers for the bar.
+// The document hands the list numbers; the list writes sizes in KB/MB/GB and a percentage
+// over the bar, or with "rawnumbers" the byte counts the list first showed, and keeps the
+// numbers for the bar either way.
 TEST_F(ListView, TheListFormatsTheProgressItIsGiven) {
     Settings().SetInt("maxdown", 0);
     doc.RecountSlots();
@@ -318,21 +326,82 @@ TEST_F(ListView, TheListFormatsTheProgressItIsGiven) {
     using S = LineProgress::Status;
     struct Case {
         LineProgress progress;
-        const char *size, *status;
+        const char *size, *status;       // readable
+        const char *rawSize, *rawStatus; // "rawnumbers" 1
         ListTableModel::Bar bar;
     } cases[] = {
-        {{1000, 250, false, S::Count, ""}, "1000", "250", {1000, 250, true}},
-        {{1000, 300, true, S::Count, ""}, "live", "300", {0, 300, true}}, // no size: no bar
-        {{5000000000, 0, false, S::Busy, ""}, "5000000000", "busy", {5000000000, 0, false}},
-        {{7, 7, false, S::Received, ""}, "7", "received", {7, 7, false}},
-        {{0, 12, false, S::Failed, "file not found"}, "0", "file not found", {0, 12, false}},
+        {{1000, 250, false, S::Count, ""}, "1000 B", "25%", "1000", "250", {1000, 250, true}},
+        {{1536, 1536, false, S::Count, ""}, "1.5 KB", "100%", "1536", "1536", {1536, 1536, true}},
+        {{734003200, 1, false, S::Count, ""},
+         "700 MB",
+         "0%",
+         "734003200",
+         "1",
+         {734003200, 1, true}},
+        // No size: no bar and no percentage, the bytes received.
+        {{1000, 3000000, true, S::Count, ""},
+         "live",
+         "2.9 MB",
+         "live",
+         "3000000",
+         {0, 3000000, true}},
+        {{0, 0, false, S::Count, ""}, "", "", "0", "0", {0, 0, true}},
+        {{5000000000, 0, false, S::Busy, ""},
+         "4.7 GB",
+         "busy",
+         "5000000000",
+         "busy",
+         {5000000000, 0, false}},
+        {{7, 7, false, S::Received, ""}, "7 B", "received", "7", "received", {7, 7, false}},
+        {{0, 12, false, S::Failed, "file not found"},
+         "",
+         "file not found",
+         "0",
+         "file not found",
+         {0, 12, false}},
     };
-    for (const Case& c : cases) {
-        List().SetProgress(0, c.progress);
-        EXPECT_EQ(List().Model().Cell(0, ColSize).toStdString(), c.size);
-        EXPECT_EQ(List().Model().Cell(0, ColStatus).toStdString(), c.status);
-        EXPECT_TRUE(List().Model().BarOf(0) == c.bar) << c.status;
+    for (int raw : {0, 1}) {
+        Settings().SetInt(keys::RawNumbers, raw);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.rawStatus) + (raw ? " raw" : ""));
+            List().SetProgress(0, c.progress);
+            EXPECT_EQ(List().Model().Cell(0, ColSize).toStdString(), raw ? c.rawSize : c.size);
+            EXPECT_EQ(List().Model().Cell(0, ColStatus).toStdString(),
+                      raw ? c.rawStatus : c.status);
+            EXPECT_TRUE(List().Model().BarOf(0) == c.bar);
+        }
+        // The document writes the speed as bytes per second.
+        List().SetText(0, ColSpeed, "1048576");
+        EXPECT_EQ(List().Model().Cell(0, ColSpeed), raw ? "1048576" : "1.0 MB/s");
+        List().SetText(0, ColSpeed, "");
+        EXPECT_EQ(List().Model().Cell(0, ColSpeed), "");
     }
+}
+
+TEST(ReadableNumbersText, StepsOf1024WithOneDecimalBelowAHundred) {
+    struct Case {
+        qint64 bytes;
+        const char* text;
+    } cases[] = {
+        {0, "0 B"},
+        {1023, "1023 B"},
+        {1024, "1.0 KB"},
+        {1536, "1.5 KB"},
+        {102348, "99.9 KB"},
+        {102400, "100 KB"},
+        {1048575, "1.0 MB"},
+        {1048576, "1.0 MB"},
+        {5000000000, "4.7 GB"},
+        {1LL << 40, "1.0 TB"},
+        {-5, "0 B"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ReadableSize(c.bytes).toStdString(), c.text) << c.bytes;
+    EXPECT_EQ(ReadableSpeed(2048).toStdString(), "2.0 KB/s");
+    EXPECT_EQ(PercentText(999, 1000).toStdString(), "99%"); // 100% only when whole
+    EXPECT_EQ(PercentText(1000, 1000).toStdString(), "100%");
+    EXPECT_EQ(PercentText(2000, 1000).toStdString(), "100%");
+    EXPECT_EQ(PercentText(5, 0).toStdString(), "");
 }
 
 // A failed row tells why when the pointer rests on any of its cells; started again, it
@@ -425,4 +494,60 @@ TEST(ColumnWidths, GrowWithTheFontSoThatAnElapsedTimeStillFits) {
         EXPECT_GE(CVireoList::ColumnWidth(50, metrics), metrics.horizontalAdvance("0:00:00") + 4)
             << pixels;
     }
+}
+
+// A row that has ended moves no bytes: stopped, finished and failed rows show neither a
+// speed nor a time left, while a running one shows both.
+TEST_F(ListView, EndedRowsShowNoSpeedAndNoTimeLeft) {
+    Settings().SetInt(keys::MaxDown, 3);
+    doc.RecountSlots();
+    AddFiles(3);
+    for (int i = 0; i < 3; ++i) {
+        doc.Fake(i).Fake()->Progress(1000, 250, 2048, 15);
+        doc.Fake(i).Notify(NotifyAttempt);
+        ASSERT_FALSE(List().Model().Cell(i, ColSpeed).isEmpty()) << i;
+        ASSERT_EQ(List().Model().Cell(i, ColLeft), "0:00:15") << i;
+    }
+    List().SelectLine(0);
+    doc.RunCommand(DocCommand::Stop);
+    doc.Fake(1).Finish();
+    doc.Fake(2).Fail(404);
+    ASSERT_EQ(doc.States(),
+              (std::vector<ItemState>{ItemState::Stopped, ItemState::Done, ItemState::Failed}));
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(List().Model().Cell(i, ColSpeed), "") << i;
+        EXPECT_EQ(List().Model().Cell(i, ColLeft), "") << i;
+        // A later refresh (a changed setting, a new attempt's count) keeps them empty.
+        doc.RefreshRow(doc.Item(i));
+        EXPECT_EQ(List().Model().Cell(i, ColSpeed), "") << i;
+    }
+}
+
+// Every column holds its title and what it commonly shows (a running row of gigabytes at
+// megabytes a second, a finished, a failed row), written either way; Address, the last,
+// takes the rest of a wide window.
+TEST_F(ListView, EveryColumnFitsItsTitleAndTypicalTexts) {
+    Settings().SetInt(keys::MaxDown, 3);
+    doc.RecountSlots();
+    AddFiles(3);
+    doc.Fake(0).Fake()->Progress(4'700'000'000LL, 1'234'567'890LL, 1'048'000, 35999);
+    doc.Fake(0).Notify(NotifyAttempt);
+    doc.Fake(1).Finish();
+    doc.Fake(2).Fail(404);
+    frame->resize(1600, 500);
+    ShowFrame();
+    frame->resize(1600, 500);
+    Flush();
+    for (int raw : {0, 1}) {
+        SCOPED_TRACE(raw);
+        Settings().SetInt(keys::RawNumbers, raw);
+        for (int i = 0; i < doc.ItemCount(); ++i)
+            doc.RefreshRow(doc.Item(i));
+        EXPECT_EQ(CutColumns(List()), std::vector<std::string>{});
+    }
+    frame->resize(1100, 500); // narrower than the stored widths add up to
+    Flush();
+    EXPECT_EQ(CutColumns(List()), std::vector<std::string>{});
+    EXPECT_EQ(List().Model().Cell(0, ColStatus).toStdString(), "1234567890");
+    EXPECT_EQ(List().Model().Cell(0, ColSpeed).toStdString(), "1048000");
 }

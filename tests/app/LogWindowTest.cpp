@@ -1,5 +1,9 @@
 // The log window: live rows from the item's log, its commands and its placement.
+#include "ColumnFit.h"
 #include "GuiFixture.h"
+
+#include "app/gui/CToolBarEx.h"
+#include "app/gui/FlatToolButton.h"
 
 #include "app/gui/Artwork.h"
 #include "app/gui/LogWindow.h"
@@ -80,6 +84,38 @@ TEST_F(LogWindowTest, ShowsTheFileThenEveryRecordAsItIsAddedWithTheImageOfItsKin
                                                 "3|4|HTTP/1.0 200 OK", "4|5|receiving data",
                                                 "5|1|dump:", "|0|47 0A G.", "6|0|two", "|0|lines",
                                                 "|0|title: t"}));
+}
+
+// The text column is no longer held at 500 pixels: a wide window shows long lines whole.
+TEST_F(LogWindowTest, TheTextColumnTakesTheWidthOfTheWindow) {
+    for (int i = 0; i < 120; ++i)
+        log->AddRecord("record " + std::to_string(i), 'I');
+    LogWindow& w = Open();
+    w.resize(1200, 400);
+    w.show();
+    Flush();
+    w.List().FlushPending();
+    EXPECT_EQ(CutColumns(w.List()), std::vector<std::string>{});
+    EXPECT_GT(w.List().header()->sectionSize(1), 1000);
+}
+
+// Without a "minimize" key the log and history windows take it for 1: activating them
+// restarts the idle countdown. A stored 0 is read as 0.
+TEST_F(LogWindowTest, ActivationReadsMinimizeWithOneWhenTheKeyIsMissing) {
+    Settings().SetInt(keys::IdleTime, 180);
+    ASSERT_FALSE(Settings().Contains(keys::Minimize.name));
+    LogWindow& w = Open();
+    auto activate = [&] {
+        doc.SetIdleCountdown(-1);
+        QEvent change(QEvent::ActivationChange);
+        QApplication::sendEvent(&w, &change);
+        return doc.IdleCountdown();
+    };
+    EXPECT_EQ(activate(), 180);
+    Settings().SetInt(keys::Minimize, 0);
+    EXPECT_EQ(activate(), -1);
+    Settings().SetInt(keys::Minimize, 1);
+    EXPECT_EQ(activate(), 180);
 }
 
 TEST_F(LogWindowTest, LineSplittingAndParsing) {
@@ -175,6 +211,12 @@ TEST_F(LogWindowTest, ToolbarAndMenuTexts) {
         EXPECT_EQ(a->toolTip(), c.tip);
         EXPECT_EQ(a->statusTip(), c.status);
     }
+    // The main window's flat bar: save, clear, send, about.
+    auto* bar = w.findChild<CToolBarEx*>();
+    ASSERT_NE(bar, nullptr);
+    ASSERT_EQ(bar->ButtonCount(), 4);
+    EXPECT_EQ(bar->Button(0)->defaultAction(), w.Action(32840));
+    EXPECT_EQ(bar->Button(3)->defaultAction(), w.Action(32843));
     EXPECT_EQ(w.Action(32840)->shortcut(), QKeySequence("Ctrl+S"));
     EXPECT_EQ(w.Action(32841)->shortcut(), QKeySequence("Ctrl+F4"));
 }

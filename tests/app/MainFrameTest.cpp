@@ -6,7 +6,10 @@
 #include "app/gui/CToolBarEx.h"
 #include "app/gui/CommandTable.h"
 #include "app/gui/FlatToolButton.h"
+#include "app/gui/Placement.h"
 #include "app/gui/WindowUi.h"
+
+#include <map>
 
 #include <QEnterEvent>
 #include <QFile>
@@ -108,10 +111,38 @@ TEST_F(MainFrame, ToolbarButtonsRunTheirCommands) {
     EXPECT_EQ(doc.ItemCount(), 1);
 }
 
-TEST_F(MainFrame, OnlyTheBoundKeysRunCommands) {
+// Every key a menu entry shows is bound to that entry's command, and no two entries show
+// the same key; the main menu and the list's context menu are one window.
+TEST_F(MainFrame, EveryShownKeyIsBoundToItsEntryAndShownOnce) {
+    std::map<QString, int> shown; // key as the menus print it -> command
+    auto take = [&](const QString& text, int id) {
+        QString key = text.section('\t', 1);
+        if (key.isEmpty())
+            return;
+        QKeySequence sequence(key);
+        ASSERT_FALSE(sequence.isEmpty()) << key.toStdString();
+        auto [it, fresh] = shown.emplace(sequence.toString(), id);
+        EXPECT_TRUE(fresh || it->second == id) << "shown twice: " << key.toStdString();
+        bool bound = false;
+        for (const Accelerator& a : Accelerators())
+            bound |= a.keys == sequence && a.id == id;
+        EXPECT_TRUE(bound) << key.toStdString() << " does not run " << id;
+    };
+    for (const MenuCommand& entry : MainMenuCommands())
+        if (entry.text)
+            take(QString::fromLatin1(entry.text), entry.id);
+    for (QAction* action : List().ContextMenu()->actions())
+        if (!action->isSeparator())
+            take(action->text(), action->data().toInt());
+    EXPECT_GE(shown.size(), 10u);
+}
+
+TEST_F(MainFrame, TheShownKeysRunTheirCommands) {
     FourStates();
     ShowActive();
     ui.clipboard = "http://h.x/pasted.zip";
+    ui.insertLink = DocumentUi::InsertLinkAnswer{"http://h.x/inserted.zip", false};
+    ui.fileName.reset(); // the save dialog is cancelled
     frame->UpdateCommandStates();
     struct Case {
         int key;
@@ -126,15 +157,19 @@ TEST_F(MainFrame, OnlyTheBoundKeysRunCommands) {
          [&] { EXPECT_EQ(doc.Item(doc.ItemCount() - 1).Url(), Url(1)); }},
         {Qt::Key_Return, Qt::NoModifier, 0,
          [&] { EXPECT_EQ(ui.shell.back(), doc.Item(0).TargetPath() + "|" + downDir + "/"); }},
-        // Ctrl+S and Ctrl+P stand beside Save, Start and Stop in the menus but are not bound.
         {Qt::Key_S, Qt::ControlModifier, 3,
          [&] {
-             EXPECT_EQ(ui.activityInDialog.size(), dialogs); // no save dialog
-             EXPECT_EQ(doc.State(3), ItemState::Stopped);    // not started
+             EXPECT_EQ(ui.activityInDialog.size(), ++dialogs); // the save dialog
+             EXPECT_EQ(doc.State(3), ItemState::Stopped);      // and nothing else
          }},
-        {Qt::Key_P, Qt::ControlModifier, 2, [&] { EXPECT_EQ(doc.State(2), ItemState::Waiting); }},
-        {Qt::Key_Delete, Qt::NoModifier, 3, [&] { EXPECT_EQ(doc.ItemCount(), 4); }},
-        {Qt::Key_N, Qt::ControlModifier, -1, [&] { EXPECT_EQ(doc.ItemCount(), 0); }},
+        {Qt::Key_R, Qt::ControlModifier, 3, [&] { EXPECT_NE(doc.State(3), ItemState::Stopped); }},
+        {Qt::Key_P, Qt::ControlModifier, 2, [&] { EXPECT_EQ(doc.State(2), ItemState::Stopped); }},
+        {Qt::Key_Insert, Qt::NoModifier, -1,
+         [&] {
+             EXPECT_EQ(ui.activityInDialog.size(), ++dialogs); // the insert-link dialog
+             EXPECT_EQ(doc.Item(doc.ItemCount() - 1).Url(), "http://h.x/inserted.zip");
+         }},
+        {Qt::Key_Delete, Qt::NoModifier, 2, [&] { EXPECT_EQ(doc.ItemCount(), 5); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(QKeySequence(c.key | c.mods).toString().toStdString());
@@ -164,6 +199,37 @@ TEST_F(MainFrame, HoveringAButtonShowsItsPromptInTheStatusBar) {
 TEST(Placement, DefaultCoversTheMiddleOfTheScreen) {
     EXPECT_EQ(CMainFrame::DefaultRect(QSize(1024, 768)), (Rect{128, 192, 896, 576}));
     EXPECT_EQ(CMainFrame::DefaultRect(QSize(1366, 768)), (Rect{170, 192, 1195, 576}));
+}
+
+TEST(Placement, StoredRectanglesAreFittedOnTheScreensThereAreNow) {
+    const QList<QRect> one{QRect(0, 0, 1280, 720)};
+    const QList<QRect> two{QRect(0, 0, 1280, 720), QRect(1280, 0, 1920, 1080)};
+    struct Case {
+        QRect stored;
+        QList<QRect> screens;
+        QRect fitted;
+    } cases[] = {
+        {QRect(100, 50, 800, 500), one, QRect(100, 50, 800, 500)}, // fits: unchanged
+        // Stored at scale 1 on a larger screen, opened at scale 2: shrunk and moved in.
+        {QRect(240, 270, 1680, 1080), one, QRect(0, 0, 1280, 720)},
+        {QRect(900, 600, 800, 500), one, QRect(480, 220, 800, 500)},   // hangs over the edge
+        {QRect(5000, 3000, 400, 300), one, QRect(880, 420, 400, 300)}, // a screen now gone
+        {QRect(-900, -500, 400, 300), one, QRect(0, 0, 400, 300)},
+        {QRect(1500, 100, 800, 500), two, QRect(1500, 100, 800, 500)}, // on the second
+        {QRect(1200, 100, 800, 500), two, QRect(1280, 100, 800, 500)}, // mostly there
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FitOnScreens(c.stored, c.screens), c.fitted)
+            << c.stored.x() << "," << c.stored.y();
+}
+
+TEST_F(MainFrame, AWindowStoredOffTheScreenOpensOnIt) {
+    QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    Settings().SetRect(keys::MainWndRect, Rect{screen.right() + 500, 200,
+                                               screen.right() + 900 + 2 * screen.width(), 500});
+    MakeFrame();
+    EXPECT_TRUE(screen.contains(frame->geometry()));
+    EXPECT_EQ(frame->geometry().width(), screen.width());
 }
 
 TEST_F(MainFrame, PlacementRoundTripsIncludingMaximized) {
@@ -292,4 +358,73 @@ TEST_F(MainFrameWithTray, TrayIconIsShownAtStartAndAnimatesWhileEntriesRun) {
     EXPECT_FALSE(frame->Tray().IsCycling());
     EXPECT_EQ(frame->Tray().IconNumber(), 185);
     doc.SetUi(&ui);
+}
+
+// New asks before it drops entries that are not finished, Exit while downloads run; a
+// "yes" with "don't ask again" is stored and the question does not come back.
+TEST_F(MainFrame, NewAndExitAskBeforeTheyDropDownloads) {
+    std::vector<std::string> asked;
+    CMainFrame::Answer answer;
+    const int activity = doc.ActivityCounter();
+    frame->SetAsker([&](const QString& text) {
+        asked.push_back(text.toStdString());
+        // Counted as a dialog of the application: the idle hiding waits for the answer.
+        EXPECT_EQ(doc.ActivityCounter(), activity + 1);
+        return answer;
+    });
+    FourStates(); // done, running, waiting, stopped
+
+    answer = {false, true}; // No, even with "don't ask again", keeps the list and asking
+    ButtonFor(int(DocCommand::NewList))->click();
+    EXPECT_EQ(doc.ItemCount(), 4);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_NE(asked[0].find("3 download(s) that are not finished"), std::string::npos);
+    EXPECT_FALSE(frame->close()); // one runs
+    EXPECT_EQ(asked.size(), 2u);
+    EXPECT_NE(asked[1].find("1 download(s) are running"), std::string::npos);
+    EXPECT_EQ(Settings().GetInt(keys::AskNew), 1);
+
+    answer = {true, true};
+    frame->RunCommand(int(DocCommand::NewList));
+    EXPECT_EQ(doc.ItemCount(), 0);
+    EXPECT_EQ(asked.size(), 3u);
+    EXPECT_EQ(Settings().GetInt(keys::AskNew), 0);
+    FourStates();
+    frame->RunCommand(int(DocCommand::NewList)); // not asked again
+    EXPECT_EQ(doc.ItemCount(), 0);
+    EXPECT_EQ(asked.size(), 3u);
+
+    // Only finished entries: nothing to lose, nothing asked.
+    Settings().SetInt(keys::AskNew, 1);
+    doc.script.results[Url(0)] = StartResult::Complete;
+    AddFiles(1);
+    frame->RunCommand(int(DocCommand::NewList));
+    EXPECT_EQ(doc.ItemCount(), 0);
+    EXPECT_EQ(asked.size(), 3u);
+    EXPECT_TRUE(frame->close()); // nothing runs: no question either
+    EXPECT_EQ(asked.size(), 3u);
+}
+
+TEST_F(MainFrame, ExitWithDontAskAgainIsStoredAndASignalNeverAsks) {
+    int asked = 0;
+    frame->SetAsker([&](const QString&) {
+        ++asked;
+        return CMainFrame::Answer{true, true};
+    });
+    AddFiles(1);
+    ASSERT_EQ(doc.RunningCount(), 1);
+    EXPECT_TRUE(frame->close());
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(QSettings(Settings().FilePath(), QSettings::IniFormat).value("setup/askexit").toInt(),
+              0);
+
+    Settings().SetInt(keys::AskExit, 1);
+    MakeFrame();
+    frame->SetAsker([&](const QString&) {
+        ++asked;
+        return CMainFrame::Answer{};
+    });
+    AddFiles(1);
+    frame->CloseWithoutAsking();
+    EXPECT_EQ(asked, 1);
 }

@@ -154,6 +154,12 @@ TEST_F(ToolBar, ToggledButtonAwayFromTheMouseIsSunkenOnTheLightFace) {
     EXPECT_TRUE(bar->Button(2)->ShowsColour());
     EXPECT_EQ(Background(2), Drawn(bar->Colours().light3d));
     EXPECT_EQ(Background(0), Drawn(bar->Colours().face));
+    // Its outline is the face colour, the sunken frame (shadow at the left) one pixel in.
+    QImage away = bar->Button(2)->grab().toImage();
+    EXPECT_EQ(away.pixel(0, away.height() / 2) & 0xffffff, Drawn(bar->Colours().face));
+    EXPECT_EQ(away.pixel(1, away.height() / 2) & 0xffffff, Drawn(bar->Colours().shadow));
     MoveOver(2); // under the mouse a pressed button shows the plain face
     EXPECT_EQ(Background(2), Drawn(bar->Colours().face));
+    QImage hot = bar->Button(2)->grab().toImage();
+    EXPECT_EQ(hot.pixel(0, hot.height() / 2) & 0xffffff, Drawn(bar->Colours().shadow));
 }
