@@ -308,6 +308,10 @@ void TransferJob::HandleTick() {
         if (m_speed != 0)
             m_timeLeft = (m_size > 0 && m_size >= m_bytes) ? (m_size - m_bytes) / m_speed : -1;
     }
+    if (Step step = OnTick(); !step.GoesOn()) {
+        Act(step);
+        return;
+    }
     if (m_countdown == 0) {
         // A connection that could not be made was logged and named when it failed.
         if (!m_connectFailed) {

@@ -143,6 +143,9 @@ protected:
     virtual Step OnHostResolved(const QHostInfo& reply);
     // Opens the attempt's connection to m_address.
     virtual Step Connect();
+    // Every tick, after the speed and before the countdown: for connections of the
+    // protocol's own beside the attempt's.
+    virtual Step OnTick() { return Step::GoOn(); }
     // The protocol's last look before the item finishes: Finish, or what to do instead.
     virtual Step BeforeFinish() { return Step::Finish(); }
 

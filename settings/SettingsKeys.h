@@ -79,6 +79,8 @@ inline constexpr StringKey SupportServer{"supportserver", "localhost:8080"};
 // and adding addresses copied in other programs (off unless 1).
 inline constexpr IntKey Notify{"notify", 1};
 inline constexpr IntKey WatchClipboard{"watchclipboard", 0};
+// Beyond the original key set: connections one HTTP download may use (1 to 16).
+inline constexpr IntKey Segments{"segments", 1};
 } // namespace keys
 
 // The values the first run writes, in the order it writes them, each under its key

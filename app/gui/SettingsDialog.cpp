@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -97,8 +98,14 @@ SettingsDialog::SettingsDialog(std::function<void(bool)> showTray, QWidget* pare
     dl->addWidget(Label("files"), 1, 2);
     dl->addWidget(Label("attempts"), 2, 0);
     dl->addWidget(m_attempts, 2, 1);
+    // Connections one HTTP download may use at once.
+    m_segments = new QSpinBox(download);
+    m_segments->setRange(1, 16);
+    m_segments->setValue(std::clamp(s.GetInt(keys::Segments), 1, 16));
+    dl->addWidget(Label("segments"), 3, 0);
+    dl->addWidget(m_segments, 3, 1);
     dl->setColumnStretch(3, 1);
-    dl->setRowStretch(3, 1);
+    dl->setRowStretch(4, 1);
 
     // connection
     auto* connection = new QGroupBox("connection");
@@ -234,6 +241,7 @@ void SettingsDialog::WriteKeys() {
     s.SetInt(keys::MaxDown, Bounded(TextToInt(m_maxDown->text()), 1, 32));
     s.SetInt(keys::Log, m_log->isChecked() ? 1 : 0);
     s.SetInt(keys::MaxAttemp, Bounded(TextToInt(m_attempts->text()), 1, 8192));
+    s.SetInt(keys::Segments, m_segments->value());
     s.SetInt(keys::History, m_history->isChecked() ? 1 : 0);
     s.SetInt(keys::HistoryMax, Bounded(TextToInt(m_historyMax->text()), 1, 1000));
     s.SetInt(keys::IdleTime, std::max(TextToInt(m_idleTime->text()), 5));

@@ -11,6 +11,7 @@
 
 class QCheckBox;
 class QLineEdit;
+class QSpinBox;
 class QPushButton;
 
 namespace vireo {
@@ -32,6 +33,7 @@ public:
     QLineEdit* TimeoutEdit() const { return m_timeout; }
     QLineEdit* MaxDownEdit() const { return m_maxDown; }
     QLineEdit* AttemptsEdit() const { return m_attempts; }
+    QSpinBox* SegmentsSpin() const { return m_segments; }
     QCheckBox* ProxyCheck() const { return m_proxy; }
     QLineEdit* PnmPortEdit() const { return m_pnmPort; }
     QLineEdit* ProxyServerEdit() const { return m_proxyServer; }
@@ -68,6 +70,7 @@ private:
     QLineEdit* m_timeout;
     QLineEdit* m_maxDown;
     QLineEdit* m_attempts;
+    QSpinBox* m_segments;
     QCheckBox* m_proxy;
     QLineEdit* m_pnmPort;
     QLineEdit* m_proxyServer;
