@@ -28,8 +28,8 @@ public:
 
     int64_t Length() const { return m_length; }
     bool SetLength(int64_t length);
-    // Extends the file to length bytes with the disk space reserved at once (where the
-    // file system can; elsewhere the file is only extended). False when the disk is full.
+    // Extends the file to length bytes at once; false when the file system has not the
+    // room for the bytes to come.
     bool Allocate(int64_t length);
     bool Append(const char* data, size_t count);
     std::string ReadHead(size_t count) const;
