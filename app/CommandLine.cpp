@@ -20,6 +20,7 @@ const char kUsage[] =
     "  --headless           run in the terminal (also chosen when there is no display)\n"
     "  -d, --dir DIR        download directory\n"
     "  -j, --jobs N         parallel downloads, 1 to 32\n"
+    "  -s, --segments N     connections per HTTP download, 1 to 16\n"
     "  -i, --input FILE     add the addresses of a list file (one a line; '-' reads\n"
     "                       standard input); lines starting with '#' are comments, and\n"
     "                       each line skipped otherwise is told with its number\n"
@@ -81,7 +82,7 @@ constexpr ValueOption kValueOptions[] = {
     {0, "--proxy"},    {0, "--user"},           {0, "--timeout"}, {0, "--tries"},
     {0, "--header"},   {0, "--user-agent"},     {0, "--links"},   {0, "--accept"},
     {0, "--reject"},   {0, "--ca-certificate"}, {0, "--log-dir"}, {0, "--limit-rate"},
-    {0, "--checksum"},
+    {0, "--checksum"}, {'s', "--segments"},
 };
 
 // A whole number from low to high, or -1.
@@ -193,6 +194,9 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args) {
         } else if (name == "--jobs") {
             if ((o.jobs = Number(value, 1, kMaxJobs)) < 0)
                 return Fail("--jobs takes a number from 1 to 32, not '" + value + "'");
+        } else if (name == "--segments") {
+            if ((o.segments = Number(value, 1, 16)) < 0)
+                return Fail("--segments takes a number from 1 to 16, not '" + value + "'");
         } else if (name == "--timeout") {
             if ((o.timeout = Number(value, 1, 86400)) < 0)
                 return Fail("--timeout takes seconds from 1 to 86400, not '" + value + "'");

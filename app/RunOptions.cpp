@@ -74,6 +74,8 @@ bool ApplyRunOptions(const RunOptions& options, bool terminal, std::vector<RunLi
         settings.OverrideInt(keys::Timeout, options.timeout);
     if (options.tries > 0)
         settings.OverrideInt(keys::MaxAttemp, options.tries);
+    if (options.segments > 0)
+        settings.OverrideInt(keys::Segments, options.segments);
     if (options.ftpPassive)
         settings.OverrideInt(keys::FtpPassive, 1);
     if (!options.accept.empty()) {

@@ -22,6 +22,7 @@ struct RunOptions {
     bool headless = false;           // --headless was given
     std::string dir;                 // -d: download directory for this run only
     int jobs = 0;                    // -j: parallel downloads for this run only; 0 = stored
+    int segments = 0;                // -s: connections per HTTP download; 0 = stored
     std::vector<std::string> inputs; // -i: list files whose addresses are added; "-" stdin
     bool quiet = false;              // -q: only errors and the summary
     bool json = false;               // --json: one JSON object a line for other programs
@@ -46,7 +47,7 @@ struct RunOptions {
 };
 
 // Applies the options as this run's overrides of the settings (directory, parallel
-// downloads, time-out, attempts, passive FTP, CA file, link filter, transfer logs), the
+// downloads, segments, time-out, attempts, passive FTP, CA file, link filter, transfer logs), the
 // proxy rule and the request's extra lines, and reads the list files ("-" is standard
 // input). A terminal run also takes its proxies from the environment (http_proxy and
 // the rest) unless --proxy or --no-proxy is given. Before the document starts. False with

@@ -115,6 +115,10 @@ public:
     void StoreValidators(const FileValidators& validators) override {
         m_file.SetValidators(validators);
     }
+    SegmentState StoredSegments() override { return m_file.Segments(); }
+    void StoreSegments(const SegmentState& state) override { m_file.SetSegments(state); }
+    bool AllocateFile(int64_t length) override;
+    bool WriteDataAt(int64_t position, const char* data, size_t count) override;
     void FinishItem() override;
     int FailItem(int code) override;
     void Notify(int code, int arg = 0, std::vector<std::string> urls = {}) override;

@@ -199,6 +199,7 @@ bool DownloadItem::OpenTarget(bool resume, bool* finished) {
     if (created || !resume) {
         m_file.Stamp(false);
         m_file.SetValidators({});
+        m_file.SetSegments({});
     }
     if (!resume || !m_file.IsStampedComplete())
         return true;
@@ -215,6 +216,24 @@ bool DownloadItem::WriteData(const char* data, size_t count) {
         return false;
     }
     Notify(NotifyWritten);
+    return true;
+}
+
+bool DownloadItem::WriteDataAt(int64_t position, const char* data, size_t count) {
+    if (TargetFile::FreeSpace(m_targetPath) < kMinFreeSpace ||
+        !m_file.WriteAt(position, data, count)) {
+        FailItem(ErrDiskFull);
+        return false;
+    }
+    Notify(NotifyWritten);
+    return true;
+}
+
+bool DownloadItem::AllocateFile(int64_t length) {
+    if (!m_file.Allocate(length)) {
+        FailItem(ErrDiskFull);
+        return false;
+    }
     return true;
 }
 

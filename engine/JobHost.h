@@ -4,6 +4,7 @@
 
 #include "engine/FileValidators.h"
 #include "engine/ItemEvent.h"
+#include "engine/SegmentState.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -43,6 +44,21 @@ public:
     // The server's validators kept with the target file since its first byte arrived.
     virtual FileValidators StoredValidators() = 0;
     virtual void StoreValidators(const FileValidators& validators) = 0;
+
+    // A download in segments. The ranges still missing, kept with the target file.
+    virtual SegmentState StoredSegments() { return {}; }
+    virtual void StoreSegments(const SegmentState&) {}
+    // The target file extended to its whole size at once; false (and the item failed)
+    // when the disk cannot hold it.
+    virtual bool AllocateFile(int64_t length) {
+        SetFileLength(length);
+        return true;
+    }
+    // A block at its offset in the target file; false (and the item failed) when the disk
+    // is full or the write fails.
+    virtual bool WriteDataAt(int64_t position, const char* data, size_t count) {
+        return WriteFileAt(position, data, count);
+    }
 
     virtual void FinishItem() = 0;
     virtual int FailItem(int code) = 0;

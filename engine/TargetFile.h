@@ -5,6 +5,7 @@
 // make. Beside it the server's validators of the file are kept.
 
 #include "engine/FileValidators.h"
+#include "engine/SegmentState.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -27,6 +28,9 @@ public:
 
     int64_t Length() const { return m_length; }
     bool SetLength(int64_t length);
+    // Extends the file to length bytes at once; false when the file system has not the
+    // room for the bytes to come.
+    bool Allocate(int64_t length);
     bool Append(const char* data, size_t count);
     std::string ReadHead(size_t count) const;
     // In place; a write past the end extends the file.
@@ -44,6 +48,9 @@ public:
     // The validators stored with the file; empty ones remove them.
     FileValidators Validators() const;
     void SetValidators(const FileValidators& validators);
+    // The ranges still missing of a download in segments; an empty state removes them.
+    SegmentState Segments() const;
+    void SetSegments(const SegmentState& state);
 
     // A regular file (not a link) that carries a stamp: Vireo made it.
     static bool IsOwn(const std::string& path);

@@ -352,6 +352,10 @@ void TransferJob::HandleTick() {
         Act(NextAddress());
         return; // the next address has its whole window
     }
+    if (Step step = OnTick(); !step.GoesOn()) {
+        Act(step);
+        return;
+    }
     if (m_countdown == 0) {
         // A connection that could not be made was logged and named when it failed.
         if (!m_connectFailed) {

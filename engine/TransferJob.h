@@ -151,6 +151,9 @@ protected:
     // Opens the attempt's connection to m_address. Called again, within the attempt, for
     // each further address of the host when one cannot be reached.
     virtual Step Connect();
+    // Every tick, after the speed and before the countdown: for connections of the
+    // protocol's own beside the attempt's.
+    virtual Step OnTick() { return Step::GoOn(); }
     // The protocol's last look before the item finishes: Finish, or what to do instead.
     virtual Step BeforeFinish() { return Step::Finish(); }
 

@@ -75,6 +75,20 @@ std::string BuildHttpRequest(const std::string& rawTarget, const std::string& ra
     return WithExtras(std::move(r)) + "\r\n";
 }
 
+std::string BuildRangeRequest(const std::string& rawTarget, const std::string& rawHost,
+                              int64_t first, int64_t last, const std::string& authorization,
+                              const std::string& ifRange) {
+    // No Accept-Encoding: a range of a compressed body is no range of the file.
+    std::string r = "GET " + WireSafe(rawTarget) + " HTTP/1.1\r\n" + kResumeAgent + kAccept +
+                    "Range: bytes=" + std::to_string(first) + "-" + std::to_string(last) +
+                    "\r\nHost: " + WireSafe(rawHost) + "\r\n";
+    if (!authorization.empty())
+        r += "Authorization: " + authorization + "\r\n";
+    if (!ifRange.empty())
+        r += "If-Range: " + ifRange + "\r\n";
+    return WithExtras(std::move(r)) + "\r\n";
+}
+
 std::string HostName(std::string_view host) {
     if (host.find(':') != std::string_view::npos)
         return "[" + std::string(host) + "]";

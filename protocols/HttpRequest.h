@@ -17,6 +17,12 @@ std::string BuildHttpRequest(const std::string& target, const std::string& host,
                              const std::string& authorization,
                              const std::string& ifRange = std::string());
 
+// One segment of a download in several: HTTP/1.1 (the connection may ask again for the
+// next segment), bytes first to last (inclusive), conditional on ifRange.
+std::string BuildRangeRequest(const std::string& target, const std::string& host, int64_t first,
+                              int64_t last, const std::string& authorization,
+                              const std::string& ifRange);
+
 // The host as an address writes it: an IPv6 literal in brackets ("[::1]"), a name as it is.
 std::string HostName(std::string_view host);
 

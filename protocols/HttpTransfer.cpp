@@ -16,6 +16,10 @@
 namespace vireo {
 
 namespace {
+int SegmentsSetting() {
+    return std::clamp(Settings().GetInt(keys::Segments), 1, HttpSegments::kMaxConnections);
+}
+
 // An interim answer only says that the real one is coming. 101 is not one: it would
 // switch to another protocol, which a GET of ours never asks for.
 bool IsInterim(int status) {
@@ -41,6 +45,9 @@ size_t HttpTransfer::MemoryUse() const {
 }
 
 Step HttpTransfer::Connect() {
+    m_segments.reset();
+    if (Step step; ResumeSegments(&step))
+        return step;
     m_headerBuffer.Clear();
     ChangeFlags(JF_SIZE_LIMITED, 0);
     m_headerDone = false;
@@ -86,10 +93,84 @@ Step HttpTransfer::Connect() {
 }
 
 void HttpTransfer::CloseSockets() {
+    // The segments stay until the next attempt: this may run inside one of their calls.
+    if (m_segments)
+        m_segments->Close();
     m_socket.reset();
 }
 
+bool HttpTransfer::ResumeSegments(Step* step) {
+    SegmentState state = m_item->StoredSegments();
+    if (state.Empty())
+        return false;
+    if (m_item->FileLength() != state.total) {
+        // The file was never made whole-sized (or was cut since): what it holds is one
+        // run of bytes from its start, continued as one.
+        m_item->StoreSegments({});
+        return false;
+    }
+    if (UsesProxy() || m_item->StoredValidators().IfRange().empty()) {
+        AddRecord("the segments on disk cannot be continued, starting over", '!');
+        SetStartOffset(0);
+        m_item->StoreValidators({});
+        m_item->StoreSegments({});
+        return false;
+    }
+    int connections = SegmentsSetting();
+    m_size = state.total;
+    m_bytes = state.total - state.MissingBytes();
+    m_receiveStart = m_bytes;
+    m_judged = true;
+    m_countdown = -1;
+    ChangeFlags(0, JF_SIZE_LIMITED);
+    AddRecord("continuing in up to " + std::to_string(connections) + " segments, " +
+                  std::to_string(state.MissingBytes()) + " bytes missing",
+              '!');
+    m_segments = std::make_unique<HttpSegments>(*this, SegmentPlan(state), connections);
+    *step = m_segments->Open();
+    return true;
+}
+
+bool HttpTransfer::SegmentsWanted(const HttpBody& body) const {
+    if (SegmentsSetting() < 2 || m_noSegments || UsesProxy() || body.Coded() ||
+        body.size <= kMinSegmented || m_bytes >= body.size)
+        return false;
+    bool ranges =
+        m_header.Status() == 206 || AsciiLower(TrimText(m_header.Find("Accept-Ranges"))) == "bytes";
+    // Without a validator a segment could not tell another version of the file.
+    return ranges && !m_item->StoredValidators().IfRange().empty();
+}
+
+Step HttpTransfer::StartSegments(size_t headerLength) {
+    int connections = SegmentsSetting();
+    SegmentPlan plan = SegmentPlan::Fresh(m_size, m_bytes, connections);
+    AddRecord("fetching in up to " + std::to_string(connections) + " segments", '!');
+    // The state comes first: a crash before the file has its whole size leaves the bytes
+    // from its start, which a later start continues as one.
+    m_item->StoreSegments(plan.State());
+    if (!m_item->AllocateFile(m_size))
+        return Step::Ended();
+    m_judged = true;
+    m_countdown = -1;
+    ChangeFlags(0, JF_SIZE_LIMITED);
+    std::string rest = m_headerBuffer.TakeRest(headerLength);
+    m_segments = std::make_unique<HttpSegments>(*this, std::move(plan), connections);
+    return m_segments->Adopt(std::move(m_socket), rest.data(), rest.size());
+}
+
+Step HttpTransfer::OnConnected(Connection* connection) {
+    if (m_segments && m_segments->Owns(connection))
+        return m_segments->OnConnected(connection);
+    return TransferJob::OnConnected(connection);
+}
+
+Step HttpTransfer::OnTick() {
+    return m_segments ? m_segments->OnTick() : Step::GoOn();
+}
+
 Step HttpTransfer::OnWritable(Connection* socket) {
+    if (m_segments && m_segments->Owns(socket))
+        return m_segments->OnWritable(socket);
     if (m_tunnel == Tunnel::Connecting) {
         std::string target = HostName(m_host) + ":" + std::to_string(m_port);
         AddRecord("CONNECT " + target, 'O');
@@ -138,7 +219,9 @@ Step HttpTransfer::OnTunnelReply(const char* data, size_t count) {
     return Step::GoOn();
 }
 
-Step HttpTransfer::OnData(Connection*, const char* data, size_t count) {
+Step HttpTransfer::OnData(Connection* connection, const char* data, size_t count) {
+    if (m_segments && m_segments->Owns(connection))
+        return m_segments->OnData(connection, data, count);
     if (m_tunnel == Tunnel::Awaiting)
         return OnTunnelReply(data, count);
     if (m_headerDone)
@@ -217,6 +300,8 @@ Step HttpTransfer::OnHeader(size_t headerLength) {
         SetStartOffset(0);
     if (body.storeValidators)
         m_item->StoreValidators(body.validators);
+    if (SegmentsWanted(body))
+        return StartSegments(headerLength);
     m_chunked = body.chunked;
     if (body.Coded()) {
         ChangeFlags(0, JF_SIZE_LIMITED);
@@ -309,7 +394,9 @@ Step HttpTransfer::FinishCoded() {
     return Step::Finish();
 }
 
-Step HttpTransfer::OnClosed(Connection*) {
+Step HttpTransfer::OnClosed(Connection* connection) {
+    if (m_segments && m_segments->Owns(connection))
+        return m_segments->OnClosed(connection);
     if (!m_headerDone) {
         NoteCause("connection closed before the response");
         return Step::Retry();

@@ -172,3 +172,61 @@ HttpVerdict JudgeHttpResponse(const HeaderTable& header, const HttpAsked& asked)
 }
 
 } // namespace vireo
+
+namespace vireo {
+
+SegmentVerdict JudgeSegmentResponse(const HeaderTable& header, const SegmentAsked& asked) {
+    using Kind = SegmentVerdict::Kind;
+    SegmentVerdict v;
+    int status = header.Status();
+    int64_t contentLength = header.FindNumber("Content-length");
+    std::string coding = Trimmed(header.Find("Content-encoding"));
+    if (IsRedirect(status)) {
+        std::string location = TrimText(header.Find("Location"));
+        if (location.empty()) {
+            v.why = HttpStatusWords(header) + " without a location";
+            return v;
+        }
+        v.kind = Kind::Redirect;
+        v.url = NormalizeUrl(ResolveUrl(asked.url, location));
+        return v;
+    }
+    if (status == 200) {
+        v.kind = Kind::WholeFile;
+        v.sameFile = ChangedSince(header, asked.stored, contentLength).empty();
+        v.why = v.sameFile ? "the server sends the whole file instead of a range"
+                           : "the file on the server has changed";
+        return v;
+    }
+    if (status == 416) {
+        v.kind = Kind::StartOver;
+        v.why = "the server has no bytes " + std::to_string(asked.first) + "-" +
+                std::to_string(asked.last) + " of the file now";
+        return v;
+    }
+    if (status != 206) {
+        v.why = HttpStatusWords(header);
+        return v;
+    }
+    ContentRange range;
+    if (!ParseContentRange(header.Find("Content-range"), &range) || range.first != asked.first ||
+        range.last > asked.last || (!coding.empty() && coding != "identity") ||
+        Trimmed(header.Find("Transfer-encoding")).find("chunked") != std::string::npos) {
+        v.why = "range does not start at " + std::to_string(asked.first);
+        return v;
+    }
+    if (std::string why = RangeProblem(range, contentLength); !why.empty()) {
+        v.why = "impossible range: " + why;
+        return v;
+    }
+    if (std::string why = ChangedSince(header, asked.stored, range.total); !why.empty()) {
+        v.kind = Kind::StartOver;
+        v.why = why;
+        return v;
+    }
+    v.kind = Kind::Body;
+    v.last = range.last;
+    return v;
+}
+
+} // namespace vireo

@@ -71,6 +71,33 @@ struct HttpVerdict {
 // Judges a complete, final (not interim) response header.
 HttpVerdict JudgeHttpResponse(const HeaderTable& header, const HttpAsked& asked);
 
+// What one segment's request asked for: bytes first to last of the version the stored
+// validators name.
+struct SegmentAsked {
+    std::string url;
+    int64_t first = 0;
+    int64_t last = 0;
+    FileValidators stored;
+};
+
+struct SegmentVerdict {
+    enum class Kind {
+        Body,      // bytes first to last follow (last may be less than asked)
+        WholeFile, // the whole file follows instead: no segments for it
+        StartOver, // another version of the file: what is on disk is not of it
+        Redirect,  // the address moved: the item starts again at url
+        Retry,     // this segment's attempt failed
+    };
+    Kind kind = Kind::Retry;
+    int64_t last = -1;     // Body
+    bool sameFile = false; // WholeFile: nothing says the file changed (ranges are ignored)
+    std::string why;       // StartOver, WholeFile, Retry: in plain words
+    std::string url;       // Redirect
+};
+
+// Judges the final answer to a segment's request.
+SegmentVerdict JudgeSegmentResponse(const HeaderTable& header, const SegmentAsked& asked);
+
 // The status line in plain words ("HTTP 503 Service Unavailable").
 std::string HttpStatusWords(const HeaderTable& header);
 

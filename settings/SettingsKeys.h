@@ -88,6 +88,8 @@ inline constexpr IntKey MaxSpeed{"maxspeed", 0};
 inline constexpr IntKey RawNumbers{"rawnumbers", 0};
 inline constexpr IntKey AskNew{"asknew", 1};
 inline constexpr IntKey AskExit{"askexit", 1};
+// Beyond the original key set: connections one HTTP download may use (1 to 16).
+inline constexpr IntKey Segments{"segments", 1};
 } // namespace keys
 
 // The values the first run writes, in the order it writes them, each under its key

@@ -108,8 +108,14 @@ SettingsDialog::SettingsDialog(std::function<void(bool)> showTray, QWidget* pare
     dl->addWidget(Label("speed limit"), 3, 0);
     dl->addWidget(m_maxSpeed, 3, 1);
     dl->addWidget(Label("KB/s"), 3, 2);
+    // Connections one HTTP download may use at once.
+    m_segments = new QSpinBox(download);
+    m_segments->setRange(1, 16);
+    m_segments->setValue(std::clamp(s.GetInt(keys::Segments), 1, 16));
+    dl->addWidget(Label("segments"), 4, 0);
+    dl->addWidget(m_segments, 4, 1);
     dl->setColumnStretch(3, 1);
-    dl->setRowStretch(4, 1);
+    dl->setRowStretch(5, 1);
 
     // connection
     auto* connection = new QGroupBox("connection");
@@ -250,6 +256,7 @@ void SettingsDialog::WriteKeys() {
     s.SetInt(keys::Log, m_log->isChecked() ? 1 : 0);
     s.SetInt(keys::MaxAttemp, Bounded(TextToInt(m_attempts->text()), 1, 8192));
     s.SetInt(keys::MaxSpeed, m_maxSpeed->value());
+    s.SetInt(keys::Segments, m_segments->value());
     s.SetInt(keys::History, m_history->isChecked() ? 1 : 0);
     s.SetInt(keys::HistoryMax, Bounded(TextToInt(m_historyMax->text()), 1, 1000));
     s.SetInt(keys::IdleTime, std::max(TextToInt(m_idleTime->text()), 5));

@@ -14,6 +14,7 @@
 class QCheckBox;
 class QSpinBox;
 class QLineEdit;
+class QSpinBox;
 class QPushButton;
 
 namespace vireo {
@@ -36,6 +37,7 @@ public:
     QLineEdit* MaxDownEdit() const { return m_maxDown; }
     QLineEdit* AttemptsEdit() const { return m_attempts; }
     QSpinBox* MaxSpeedSpin() const { return m_maxSpeed; }
+    QSpinBox* SegmentsSpin() const { return m_segments; }
     QCheckBox* ProxyCheck() const { return m_proxy; }
     QLineEdit* PnmPortEdit() const { return m_pnmPort; }
     QLineEdit* ProxyServerEdit() const { return m_proxyServer; }
@@ -74,6 +76,7 @@ private:
     QLineEdit* m_maxDown;
     QLineEdit* m_attempts;
     QSpinBox* m_maxSpeed;
+    QSpinBox* m_segments;
     QCheckBox* m_proxy;
     QLineEdit* m_pnmPort;
     QLineEdit* m_proxyServer;

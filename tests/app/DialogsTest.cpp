@@ -115,8 +115,11 @@ TEST_F(SettingsDialogTest, OkWritesEveryControlAndTheFolderWithoutItsSlash) {
     dialog->KeepListCheck()->setChecked(true);
     dialog->AnimatedCheck()->setChecked(false);
     dialog->MinimizeCheck()->setChecked(true);
+    EXPECT_EQ(dialog->SegmentsSpin()->value(), 1); // never set: one connection
+    dialog->SegmentsSpin()->setValue(40);          // the box keeps it within 1 to 16
     dialog->OkButton()->click();
     EXPECT_EQ(Settings().GetString(keys::DownPath), "/srv/files");
+    EXPECT_EQ(Settings().GetInt(keys::Segments.name, -1), 16);
     EXPECT_EQ(Settings().GetInt(keys::Proxy.name, -1), 1);
     EXPECT_EQ(Settings().GetString(keys::ProxyServer), "cache.lan");
     EXPECT_EQ(Settings().GetInt(keys::Log.name, -1), 0);

@@ -42,10 +42,13 @@ TEST(HeadlessArgs, AcceptsEveryFormOfTheOptions) {
     EXPECT_EQ(p.options.reject, "*.iso;txt");
     EXPECT_TRUE(p.options.noProxy && p.options.askPassword);
 
-    p = Parse({"--dir=/x", "--jobs", "32", "--quiet", "-ddir2", "--jobs=1"});
+    p = Parse({"--dir=/x", "--jobs", "32", "--quiet", "-ddir2", "--jobs=1", "-s16", "-s", "8"});
     ASSERT_EQ(p.action, ParsedArgs::Run) << p.error;
     EXPECT_EQ(p.options.dir, "dir2"); // the last one counts
     EXPECT_EQ(p.options.jobs, 1);
+    EXPECT_EQ(p.options.segments, 8);
+    EXPECT_EQ(Parse({"--segments=1"}).options.segments, 1);
+    EXPECT_EQ(Parse({}).options.segments, 0); // the stored setting
     EXPECT_TRUE(p.options.urls.empty());
 
     EXPECT_EQ(Parse({"http://h.x/a", "--help", "-bogus"}).action, ParsedArgs::Help);
@@ -71,6 +74,8 @@ TEST(HeadlessArgs, RejectsBadUsageWithOneLine) {
         {{"-j33"}, "--jobs takes a number from 1 to 32, not '33'"},
         {{"--jobs=4x"}, "--jobs takes a number from 1 to 32, not '4x'"},
         {{"--jobs", "-1"}, "--jobs takes a number from 1 to 32, not '-1'"},
+        {{"-s", "0"}, "--segments takes a number from 1 to 16, not '0'"},
+        {{"--segments=17"}, "--segments takes a number from 1 to 16, not '17'"},
         {{"--timeout", "0"}, "--timeout takes seconds from 1 to 86400, not '0'"},
         {{"--tries=x"}, "--tries takes a number from 1 to 1000, not 'x'"},
         {{"--header", "NoColon"}, "--header takes 'Name: value', not 'NoColon'"},

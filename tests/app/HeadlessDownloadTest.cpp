@@ -2,6 +2,7 @@
 // starting, a run killed or ended by a signal in the middle that the next run finishes,
 // and where its transfer logs go.
 #include "TempSettings.h"
+#include "engine/SegmentState.h"
 #include "peers/NginxPeer.h"
 #include "peers/ProxyPeer.h"
 #include "peers/TestFiles.h"
@@ -18,8 +19,12 @@
 #include <QTcpServer>
 #include <gtest/gtest.h>
 
+#include <QRegularExpression>
+
+#include <algorithm>
 #include <csignal>
 #include <map>
+#include <sys/xattr.h>
 
 using namespace vireo;
 using namespace vireo::test;
@@ -501,4 +506,135 @@ TEST_F(HeadlessDownload, OutputLoginAgentHeadersLogsAndLinksOfAPage) {
     EXPECT_TRUE(Read("d.zip") == files["sub/d.zip"]);
     EXPECT_FALSE(QFile::exists(out + "/c.txt"));
     EXPECT_FALSE(server.AccessLog().contains("c.txt"));
+}
+
+namespace {
+// Bytes nginx sent for a path, each answer as the range of the file it covered (from the
+// start of its Range, or of the file without one).
+std::vector<ByteRange> SentRanges(const QString& accessLog, const QString& path) {
+    static const QRegularExpression line(R"re("GET (\S+) HTTP/1\.[01]" (\d+) (\d+) "([^"]*)")re");
+    std::vector<ByteRange> sent;
+    for (const QString& text : accessLog.split('\n')) {
+        QRegularExpressionMatch m = line.match(text);
+        if (!m.hasMatch() || m.captured(1) != path ||
+            (m.captured(2) != "200" && m.captured(2) != "206"))
+            continue;
+        int64_t first = 0;
+        if (m.captured(4).startsWith("bytes="))
+            first = m.captured(4).mid(6).section('-', 0, 0).toLongLong();
+        sent.push_back({first, first + m.captured(3).toLongLong()});
+    }
+    return sent;
+}
+
+// Bytes sent more than once.
+int64_t SentTwice(std::vector<ByteRange> sent) {
+    std::sort(sent.begin(), sent.end(),
+              [](const ByteRange& a, const ByteRange& b) { return a.first < b.first; });
+    int64_t twice = 0, reach = 0;
+    for (const ByteRange& r : sent) {
+        twice += std::max<int64_t>(0, std::min(reach, r.end) - r.first);
+        reach = std::max(reach, r.end);
+    }
+    return twice;
+}
+
+SegmentState Kept(const QString& path) {
+    char value[8192];
+    ssize_t n =
+        ::getxattr(path.toLocal8Bit().constData(), "user.vireo.segments", value, sizeof value);
+    return n > 0 ? ParseSegments(std::string_view(value, size_t(n))) : SegmentState{};
+}
+
+bool Inside(const ByteRange& r, const std::vector<ByteRange>& ranges) {
+    return std::any_of(ranges.begin(), ranges.end(),
+                       [&](const ByteRange& m) { return m.first <= r.first && r.end <= m.end; });
+}
+
+constexpr int kSegmentedSize = 30 * 1024 * 1024;
+} // namespace
+
+TEST_F(HeadlessDownload, EightSegmentsFetchTheFileWhole) {
+    const QByteArray source = RandomBytes(kSegmentedSize, 31);
+    server.Put("seg.bin", source);
+    Run run = RunToEnd({"-s", "8", server.HttpUrl("/seg.bin")}, 60000);
+    EXPECT_EQ(run.status, 0) << run.out.toStdString() << run.err.toStdString();
+    EXPECT_TRUE(Read("seg.bin") == source);
+    EXPECT_TRUE(Kept(out + "/seg.bin").Empty()); // nothing kept once the file is whole
+    QString log = server.AccessLog();
+    EXPECT_GE(log.count("\"bytes="), 7) << log.toStdString();
+}
+
+// Killed with SIGKILL at about half, the next run continues every segment: it asks only
+// for what the kept state names missing, and no byte is sent twice beyond what was on its
+// way when the first run died.
+TEST_F(HeadlessDownload, EightSegmentsKilledAtHalfAreContinued) {
+    const QByteArray source = RandomBytes(kSegmentedSize, 32);
+    server.Put("half.bin", source);
+    const QString url = server.HttpUrl("/slow/half.bin");
+    const QString file = out + "/half.bin";
+    const QString lastList = QString::fromStdString(temp.Path("/home/lastlist.txt"));
+    QProcess first;
+    Launch(first, {"-s", "8", url});
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            SegmentState kept = Kept(file);
+            return QFile::exists(lastList) && !kept.Empty() &&
+                   kept.MissingBytes() <= kSegmentedSize / 2;
+        },
+        30000));
+    first.kill();
+    first.waitForFinished();
+    const SegmentState kept = Kept(file);
+    ASSERT_FALSE(kept.Empty());
+    EXPECT_GE(kept.missing.size(), 4u); // pieces were under way side by side
+    EXPECT_EQ(QFile(file).size(), kSegmentedSize);
+    const size_t firstRunAnswers = SentRanges(server.AccessLog(), "/slow/half.bin").size();
+
+    QProcess second;
+    Launch(second, {"-s", "8"});
+    ASSERT_TRUE(second.waitForFinished(60000));
+    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardOutput().toStdString()
+                                    << second.readAllStandardError().toStdString();
+    EXPECT_TRUE(Read("half.bin") == source);
+    EXPECT_TRUE(Kept(file).Empty());
+
+    std::vector<ByteRange> sent = SentRanges(server.AccessLog(), "/slow/half.bin");
+    ASSERT_GT(sent.size(), firstRunAnswers);
+    for (size_t i = firstRunAnswers; i < sent.size(); ++i)
+        EXPECT_TRUE(Inside(sent[i], kept.missing)) << sent[i].first << "-" << sent[i].end;
+    // What was on its way at the kill: the state is kept four times a second, so at most
+    // a quarter of a second (2 MB/s) and the server's buffers of each of the eight
+    // connections.
+    EXPECT_LE(SentTwice(sent), 8 * 1024 * 1024) << server.AccessLog().toStdString();
+}
+
+// The file changes on the server between the kill and the next run: what is on disk is
+// of the old version, and the new one arrives whole.
+TEST_F(HeadlessDownload, ASegmentedFileChangedOnTheServerArrivesAsTheNewOne) {
+    const QByteArray old = RandomBytes(kSegmentedSize, 33);
+    const QByteArray fresh = RandomBytes(kSegmentedSize + 4096, 34);
+    server.Put("moved.bin", old);
+    const QString url = server.HttpUrl("/slow/moved.bin");
+    const QString file = out + "/moved.bin";
+    const QString lastList = QString::fromStdString(temp.Path("/home/lastlist.txt"));
+    QProcess first;
+    Launch(first, {"-s", "8", url});
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            SegmentState kept = Kept(file);
+            return QFile::exists(lastList) && !kept.Empty() &&
+                   kept.MissingBytes() <= kSegmentedSize / 2;
+        },
+        30000));
+    first.kill();
+    first.waitForFinished();
+    server.Put("moved.bin", fresh);
+
+    QProcess second;
+    Launch(second, {"-s", "8"});
+    ASSERT_TRUE(second.waitForFinished(60000));
+    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+    EXPECT_TRUE(Read("moved.bin") == fresh);
+    EXPECT_TRUE(Kept(file).Empty());
 }

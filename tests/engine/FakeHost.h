@@ -38,6 +38,12 @@ public:
     }
     FileValidators StoredValidators() override { return validators; }
     void StoreValidators(const FileValidators& v) override { validators = v; }
+    SegmentState StoredSegments() override { return segments; }
+    void StoreSegments(const SegmentState& state) override { segments = state; }
+    bool AllocateFile(int64_t length) override {
+        file.resize(size_t(length));
+        return true;
+    }
     void FinishItem() override { ++finished; }
     int FailItem(int code) override {
         errors.push_back(code);
@@ -60,6 +66,7 @@ public:
     uint32_t flags = 0;
     std::string file;
     FileValidators validators;
+    SegmentState segments;
     std::string log;
     int finished = 0;
     std::vector<int> errors;

@@ -297,3 +297,52 @@ TEST(HttpMetafile, AddressesOneALine) {
     EXPECT_FALSE(IsMetafile("audio/x-realaudio", "pnm:"));
     EXPECT_FALSE(IsMetafile("text/plain", "pnm://x"));
 }
+
+// The answer to one segment's request for bytes 100-199 of the version tagged "v1".
+TEST(SegmentVerdict, Table) {
+    using SKind = SegmentVerdict::Kind;
+    struct Row {
+        const char* header;
+        SKind kind;
+        int64_t last;
+        bool sameFile;
+    } rows[] = {
+        {"HTTP/1.1 206 P\r\nContent-Range: bytes 100-199/1000\r\nContent-Length: 100\r\n"
+         "ETag: \"v1\"\r\n",
+         SKind::Body, 199, false},
+        // A shorter range than asked is taken; the rest is asked for again.
+        {"HTTP/1.1 206 P\r\nContent-Range: bytes 100-149/1000\r\n", SKind::Body, 149, false},
+        {"HTTP/1.1 206 P\r\nContent-Range: bytes 0-199/1000\r\n", SKind::Retry, -1, false},
+        {"HTTP/1.1 206 P\r\nContent-Range: bytes 100-299/1000\r\n", SKind::Retry, -1, false},
+        {"HTTP/1.1 206 P\r\nContent-Range: bytes 100-199/1000\r\nContent-Length: 7\r\n",
+         SKind::Retry, -1, false},
+        {"HTTP/1.1 206 P\r\nContent-Range: bytes 100-199/1000\r\nContent-Encoding: gzip\r\n",
+         SKind::Retry, -1, false},
+        {"HTTP/1.1 206 P\r\nContent-Range: bytes 100-199/1000\r\nETag: \"v2\"\r\n",
+         SKind::StartOver, -1, false},
+        {"HTTP/1.1 206 P\r\nContent-Range: bytes 100-199/2000\r\n", SKind::StartOver, -1, false},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 1000\r\nETag: \"v1\"\r\n", SKind::WholeFile, -1, true},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 1000\r\nETag: \"v2\"\r\n", SKind::WholeFile, -1,
+         false},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 1200\r\n", SKind::WholeFile, -1, false},
+        {"HTTP/1.1 416 R\r\nContent-Range: bytes */50\r\n", SKind::StartOver, -1, false},
+        {"HTTP/1.1 302 F\r\nLocation: /g.bin\r\n", SKind::Redirect, -1, false},
+        {"HTTP/1.1 503 Busy\r\n", SKind::Retry, -1, false},
+        {"HTTP/1.1 404 Gone\r\n", SKind::Retry, -1, false},
+    };
+    SegmentAsked asked;
+    asked.url = "http://h.x/f.bin";
+    asked.first = 100;
+    asked.last = 199;
+    asked.stored = Stored("\"v1\"", "", 1000);
+    for (const Row& row : rows) {
+        SegmentVerdict v = JudgeSegmentResponse(Header(row.header), asked);
+        EXPECT_EQ(int(v.kind), int(row.kind)) << row.header;
+        if (row.kind == SKind::Body)
+            EXPECT_EQ(v.last, row.last) << row.header;
+        if (row.kind == SKind::WholeFile)
+            EXPECT_EQ(v.sameFile, row.sameFile) << row.header;
+        if (row.kind == SKind::Redirect)
+            EXPECT_EQ(v.url, "http://h.x/g.bin");
+    }
+}
