@@ -107,10 +107,10 @@ protected:
         out = QString::fromStdString(temp.Path("/out"));
         QDir().mkpath(out);
         RunFirstRun(Settings(), temp.Path("/out"));
-        Settings().SetInt("keeplist", 1);
-        Settings().SetInt("timeout", 10);
-        Settings().SetInt("maxattemp", 1);
-        Settings().SetInt("droptotray", 0);
+        Settings().SetInt(keys::KeepList, 1);
+        Settings().SetInt(keys::Timeout, 10);
+        Settings().SetInt(keys::MaxAttemp, 1);
+        Settings().SetInt(keys::DropToTray, 0);
         ASSERT_FALSE(NameOwned()) << "a copy of an earlier test still runs";
     }
     void TearDown() override {
@@ -259,7 +259,7 @@ TEST_F(DesktopBinary, NotificationsForAFinishAFailureAndABurst) {
     EXPECT_EQ(fakes.notifications.shown[1].summary, "Download failed");
 
     // Twenty finishing within a second: at most two notifications.
-    Settings().SetInt("maxdown", 20); // read at the next start only; the list file says it
+    Settings().SetInt(keys::MaxDown, 20); // read at the next start only; the list file says it
     QStringList urls;
     std::vector<QByteArray> data;
     for (int i = 0; i < 20; ++i) {
@@ -285,7 +285,7 @@ TEST_F(DesktopBinary, NotificationsForAFinishAFailureAndABurst) {
 TEST_F(DesktopBinary, NoNotificationsWhenTheSettingIsOff) {
     FakeServices fakes;
     ASSERT_TRUE(fakes.Register());
-    Settings().SetInt("notify", 0);
+    Settings().SetInt(keys::Notify, 0);
     QByteArray quiet = RandomBytes(1000, 7);
     server.Put("quiet.bin", quiet);
     ASSERT_TRUE(StartGui(gui, {Url("quiet.bin")}));
@@ -375,7 +375,7 @@ TEST_F(DesktopBinary, TheBrowsersHostStartsAWindowWhenNoneRuns) {
 }
 
 TEST_F(DesktopBinary, AnAddressCopiedInAnotherProgramIsAdded) {
-    Settings().SetInt("watchclipboard", 1);
+    Settings().SetInt(keys::WatchClipboard, 1);
     QByteArray data = RandomBytes(10000, 10);
     server.Put("copied.bin", data);
     ASSERT_TRUE(StartGui(gui));

@@ -26,7 +26,7 @@ protected:
     void SetUpSettings() override {
         GuiFixture::SetUpSettings();
         // Nothing written yet: the window is made before the first-run values exist.
-        Settings().SetInt("version", 0);
+        Settings().SetInt(keys::Version, 0);
     }
 };
 
@@ -63,7 +63,7 @@ TEST_F(FirstStart, TrayIconIsShownAndHidingKeepsAWayBack) {
     ASSERT_FALSE(frame->Tray().IsShown()); // "droptotray" did not exist when it was made
     doc.OnNewDocument();                   // writes the first-run values
     frame->OnDocumentStarted();
-    EXPECT_EQ(Settings().GetInt("droptotray", 0), 1);
+    EXPECT_EQ(Settings().GetInt(keys::DropToTray.name, 0), 1);
     EXPECT_TRUE(frame->Tray().IsShown());
 
     WindowUi windowUi(*frame);
@@ -95,7 +95,7 @@ TEST_F(Desktop, ClipboardAddressesAreAddedOnlyWhenWatchingAndOnlyOnce) {
     watch.OnText("http://h.x/off.zip", false);
     EXPECT_EQ(doc.ItemCount(), 0) << "off by default";
 
-    Settings().SetInt("watchclipboard", 1);
+    Settings().SetInt(keys::WatchClipboard, 1);
     struct Case {
         const char* text;
         bool ours;
@@ -195,7 +195,7 @@ TEST_F(Desktop, TrayToolTipCountsRunningEntriesAndTheirSpeed) {
     EXPECT_EQ(DesktopIntegration::TrayToolTip(2, 5 * 1024 * 1024 + 512 * 1024),
               "Vireo: 2 running, 5.5 MB/s");
 
-    Settings().SetInt("maxdown", 2);
+    Settings().SetInt(keys::MaxDown, 2);
     doc.RecountSlots();
     AddFiles(3);
     ASSERT_EQ(doc.RunningCount(), 2);

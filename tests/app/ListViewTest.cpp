@@ -320,7 +320,7 @@ TEST_F(ListView, ItsOwnDragIsNotTakenBack) {
 // over the bar, or with "rawnumbers" the byte counts the list first showed, and keeps the
 // numbers for the bar either way.
 TEST_F(ListView, TheListFormatsTheProgressItIsGiven) {
-    Settings().SetInt("maxdown", 0);
+    Settings().SetInt(keys::MaxDown, 0);
     doc.RecountSlots();
     AddFiles(1);
     using S = LineProgress::Status;

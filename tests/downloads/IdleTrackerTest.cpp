@@ -20,7 +20,7 @@ TEST(IdleTracker, TheTrayCycleStartsAndStopsOnceWithTheRunningEntries) {
 
 TEST(IdleTracker, TheCountdownStepsOncePerSecondOnlyWhileNothingIsActive) {
     TempSettings temp;
-    Settings().SetInt("droptotray", 1);
+    Settings().SetInt(keys::DropToTray, 1);
     ScriptedUi ui;
     IdleTracker idle;
     idle.SetCountdown(1);

@@ -23,10 +23,10 @@ class HostAddresses : public ::testing::Test {
 protected:
     void SetUp() override {
         EnsureTestApp();
-        Settings().SetInt("proxy", 0);
-        Settings().SetInt("timeout", 20);
-        Settings().SetInt("maxattemp", 3);
-        Settings().SetInt("ftppassive", 1);
+        Settings().SetInt(keys::Proxy, 0);
+        Settings().SetInt(keys::Timeout, 20);
+        Settings().SetInt(keys::MaxAttemp, 3);
+        Settings().SetInt(keys::FtpPassive, 1);
     }
     static QHostInfo Found(std::initializer_list<const char*> addresses) {
         QList<QHostAddress> list;
@@ -104,8 +104,8 @@ TEST_F(HostAddresses, HttpGoesOnToTheNextAddressWithinTheAttempt) {
 // Every address refuses: that is one failed attempt, with the last address's cause, and
 // it ends when the attempt's time-out runs out, as with a single address.
 TEST_F(HostAddresses, AllAddressesRefusingIsOneFailedAttempt) {
-    Settings().SetInt("timeout", 3);
-    Settings().SetInt("maxattemp", 1);
+    Settings().SetInt(keys::Timeout, 3);
+    Settings().SetInt(keys::MaxAttemp, 1);
     host.url = "http://h.x/f.bin";
     HttpTransfer job(&host, "h.x", "/f.bin", 80, false);
     job.SetConnector(&net);
@@ -141,7 +141,7 @@ TEST_F(HostAddresses, SilentAddressGivesWayAfterItsWindow) {
         SCOPED_TRACE(c.timeout);
         FakeHost h;
         FakeConnector n;
-        Settings().SetInt("timeout", c.timeout);
+        Settings().SetInt(keys::Timeout, c.timeout);
         h.url = "http://h.x/f.bin";
         HttpTransfer job(&h, "h.x", "/f.bin", 80, false);
         job.SetConnector(&n);
@@ -174,9 +174,9 @@ TEST_F(HostAddresses, SilentAddressGivesWayAfterItsWindow) {
 
 // A proxy named by a host name: its addresses are tried the same way, at its port.
 TEST_F(HostAddresses, ProxyAddressesAreTriedInTurn) {
-    Settings().SetInt("proxy", 1);
-    Settings().SetString("proxyserver", "proxy.x");
-    Settings().SetInt("proxyport", 3128);
+    Settings().SetInt(keys::Proxy, 1);
+    Settings().SetString(keys::ProxyServer, "proxy.x");
+    Settings().SetInt(keys::ProxyPort, 3128);
     host.url = "http://s.x/a";
     HttpTransfer job(&host, "s.x", "/a", 80, false);
     job.SetConnector(&net);
@@ -219,7 +219,7 @@ TEST_F(HostAddresses, FtpOverIpv6UsesEpsvAndEprt) {
         SCOPED_TRACE(passive);
         FakeHost h;
         FakeConnector n;
-        Settings().SetInt("ftppassive", passive);
+        Settings().SetInt(keys::FtpPassive, passive);
         h.url = "ftp://f.x/pub/f.bin";
         FtpTransfer job(&h, "f.x", "/pub/f.bin", 21);
         job.SetConnector(&n);

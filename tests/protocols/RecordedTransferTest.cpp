@@ -23,10 +23,10 @@ class Recorded : public ::testing::Test {
 protected:
     void SetUp() override {
         EnsureTestApp();
-        Settings().SetInt("proxy", 0);
-        Settings().SetInt("timeout", 5);
-        Settings().SetInt("maxattemp", 3);
-        Settings().SetInt("ftppassive", 1);
+        Settings().SetInt(keys::Proxy, 0);
+        Settings().SetInt(keys::Timeout, 5);
+        Settings().SetInt(keys::MaxAttemp, 3);
+        Settings().SetInt(keys::FtpPassive, 1);
     }
     static QHostInfo Found(const char* address) {
         QHostInfo info;
@@ -91,9 +91,9 @@ TEST_F(Recorded, HttpRetryLooksTheHostUpAgainAndAsksForTheRest) {
 // The proxy's answer to CONNECT may come in pieces; once it is whole, TLS starts for the
 // server's name and the request inside names only the path.
 TEST_F(Recorded, HttpsTunnelReplyInPieces) {
-    Settings().SetInt("proxy", 1);
-    Settings().SetString("proxyserver", "10.1.1.1");
-    Settings().SetInt("proxyport", 3128);
+    Settings().SetInt(keys::Proxy, 1);
+    Settings().SetString(keys::ProxyServer, "10.1.1.1");
+    Settings().SetInt(keys::ProxyPort, 3128);
     host.url = "https://s.x/a";
     HttpTransfer job(&host, "s.x", "/a", 443, true);
     job.SetConnector(&net);
@@ -186,7 +186,7 @@ protected:
 
     void SetUp() override {
         Recorded::SetUp();
-        Settings().SetInt("segments", 2);
+        Settings().SetInt(keys::Segments, 2);
         host.url = "http://10.0.0.7/f.bin";
         for (int64_t i = 0; i < kSize; ++i) {
             v1.push_back(char('a' + i % 23));

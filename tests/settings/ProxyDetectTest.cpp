@@ -94,13 +94,13 @@ TEST(ProxyEnvironment, LowerCaseFirstThenUpperAndTheRunsRuleBeforeTheSettings) {
     EXPECT_FALSE(ProxyEnvironment{}.NamesProxy());
 
     vireo::test::TempSettings temp;
-    Settings().SetInt("proxy", 1);
-    Settings().SetString("proxyserver", "stored.lan");
-    Settings().SetInt("proxyport", 8000);
+    Settings().SetInt(keys::Proxy, 1);
+    Settings().SetString(keys::ProxyServer, "stored.lan");
+    Settings().SetInt(keys::ProxyPort, 8000);
     EXPECT_EQ(ProxyFor("http://h.x/"), (DetectedProxy{true, "stored.lan", 8000}));
     SetRunProxyRule([](std::string_view) { return DetectedProxy{}; });
     EXPECT_EQ(ProxyFor("http://h.x/"), DetectedProxy{});
     SetRunProxyRule({});
-    Settings().SetInt("proxy", 0);
+    Settings().SetInt(keys::Proxy, 0);
     EXPECT_EQ(ProxyFor("http://h.x/"), DetectedProxy{});
 }
