@@ -4,6 +4,7 @@
 #include "common/SetAside.h"
 #include "common/WriteFileAtomically.h"
 #include "downloads/ListText.h"
+#include "downloads/RecentLists.h"
 #include "downloads/VireoDoc.h"
 #include "engine/TextCoding.h"
 #include "engine/UrlParts.h"
@@ -89,9 +90,27 @@ void CVireoDoc::OpenList() {
         ModalScope modal(m_idle);
         name = m_ui->AskOpenFileName(kListFilter, kListExtension);
     }
+    if (name)
+        LoadListFile(*name); // one that cannot be read adds nothing
+}
+
+bool CVireoDoc::LoadListFile(const std::string& name) {
     ByteBuffer text;
-    if (name && text.LoadFile(*name))
-        AddUrlsFromText(text.View()); // appended after the entries already listed
+    if (!text.LoadFile(name))
+        return false;
+    RecentLists::Note(name);
+    AddUrlsFromText(text.View()); // appended after the entries already listed
+    return true;
+}
+
+bool CVireoDoc::OpenListFile(const std::string& name) {
+    if (LoadListFile(name))
+        return true;
+    // A name the File menu offered whose file is gone is offered no more.
+    RecentLists::Forget(name);
+    ModalScope modal(m_idle);
+    m_ui->ShowMessage("Vireo", "Cannot open the list file\n" + name);
+    return false;
 }
 
 void CVireoDoc::SaveList() {
@@ -100,8 +119,9 @@ void CVireoDoc::SaveList() {
         ModalScope modal(m_idle);
         name = m_ui->AskSaveFileName(kListFilter, kListExtension);
     }
-    if (name)
-        WriteFileAtomically(*name, ListText()); // a file that cannot be written is not
+    // A file that cannot be written is not reported, nor offered again.
+    if (name && WriteFileAtomically(*name, ListText()))
+        RecentLists::Note(*name);
 }
 
 } // namespace vireo

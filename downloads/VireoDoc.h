@@ -131,6 +131,9 @@ public:
     // Adds every valid address of a list text (one a line; CR, LF or CR LF; a NUL ends
     // the text). False when the text is empty.
     bool AddUrlsFromText(std::string_view text);
+    // A list file the File menu offers again: adds its addresses; false (told to the user,
+    // and the name offered no more) when it cannot be read.
+    bool OpenListFile(const std::string& name);
     // Adds the address of every line; returns how many lines that hold something gave no
     // entry.
     int AddListLines(std::string_view text);
@@ -175,6 +178,9 @@ private:
     void StartAll();
     void ClearList();
     void OpenList();
+    // Adds the addresses of a list file and offers it in the File menu from now on; false
+    // when it cannot be read.
+    bool LoadListFile(const std::string& name);
     void SaveList();
     void DeleteSelectedFile();
     void ShowSettings();

@@ -9,6 +9,7 @@
 #include "app/gui/LockKeys.h"
 #include "app/gui/Placement.h"
 #include "app/gui/QtTrayBackend.h"
+#include "downloads/RecentLists.h"
 #include "downloads/VireoDoc.h"
 
 #include <QAction>
@@ -97,6 +98,10 @@ void CMainFrame::CreateMenus() {
             menu = menuBar()->addMenu(title);
             current = title;
             connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+            if (!m_fileMenu) {
+                m_fileMenu = menu; // the first menu is File
+                connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateRecentLists);
+            }
         }
         if (!entry.text) {
             menu->addSeparator();
@@ -117,6 +122,35 @@ void CMainFrame::CreateMenus() {
         menu->addAction(action);
         m_actions[id] = action;
     }
+}
+
+void CMainFrame::UpdateRecentLists() {
+    for (QAction* action : m_recentActions) {
+        m_fileMenu->removeAction(action);
+        action->deleteLater();
+    }
+    m_recentActions.clear();
+    std::vector<std::string> names = RecentLists::Names();
+    if (names.empty())
+        return;
+    // Between the list commands and Exit, numbered as their keys: "&1 /home/me/list.txt".
+    QAction* exit = m_actions.at(command_id::Exit);
+    for (size_t i = 0; i < names.size(); ++i) {
+        QString name = QString::fromStdString(names[i]);
+        QString shown =
+            fontMetrics().elidedText(name, Qt::ElideMiddle, 50 * fontMetrics().averageCharWidth());
+        auto* action =
+            new QAction(QString("&%1 %2").arg(i + 1).arg(shown.replace("&", "&&")), this);
+        action->setStatusTip("Open this list file");
+        std::string path = names[i];
+        connect(action, &QAction::triggered, this, [this, path] { m_doc.OpenListFile(path); });
+        m_fileMenu->insertAction(exit, action);
+        m_recentActions.push_back(action);
+    }
+    auto* separator = new QAction(this);
+    separator->setSeparator(true);
+    m_fileMenu->insertAction(exit, separator);
+    m_recentActions.push_back(separator);
 }
 
 void CMainFrame::CreateToolBar() {

@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 class QLabel;
 
@@ -86,6 +87,8 @@ protected:
 
 private:
     void CreateMenus();
+    // The File menu's entries of the list files used last, made again each time it opens.
+    void UpdateRecentLists();
     void CreateToolBar();
     void CreateStatusBar();
     void CreateAccelerators();
@@ -102,6 +105,8 @@ private:
     std::unique_ptr<CSystemTray> m_tray;
     bool m_trayInstalled = false;
     std::map<int, QAction*> m_actions;
+    QMenu* m_fileMenu = nullptr;
+    std::vector<QAction*> m_recentActions;
     QLabel* m_message = nullptr;
     QLabel* m_caps = nullptr;
     QLabel* m_num = nullptr;

@@ -8,6 +8,8 @@
 #include "app/gui/FlatToolButton.h"
 #include "app/gui/Placement.h"
 #include "app/gui/WindowUi.h"
+#include "common/WriteFileAtomically.h"
+#include "downloads/RecentLists.h"
 
 #include <map>
 
@@ -15,6 +17,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTest>
@@ -427,4 +430,33 @@ TEST_F(MainFrame, ExitWithDontAskAgainIsStoredAndASignalNeverAsks) {
     AddFiles(1);
     frame->CloseWithoutAsking();
     EXPECT_EQ(asked, 1);
+}
+
+TEST_F(MainFrame, TheFileMenuOffersTheListFilesUsedLast) {
+    QMenu* file = frame->menuBar()->actions().at(0)->menu();
+    ASSERT_NE(file, nullptr);
+    auto texts = [file] {
+        Q_EMIT file->aboutToShow();
+        QStringList all;
+        for (QAction* action : file->actions())
+            all << (action->isSeparator() ? "-" : action->text());
+        return all;
+    };
+    QStringList plain = texts();
+    std::string a = temp.Path("/a&b.txt"), b = temp.Path("/b.txt");
+    WriteFileAtomically(a, "http://h.x/from-a.zip\r\n");
+    RecentLists::Note(b);
+    RecentLists::Note(a);
+    QStringList offered = texts();
+    // New, Open, Save, -, the lists, -, Exit; a '&' in a name is shown as one.
+    QStringList expected = plain;
+    expected.insert(plain.size() - 1, "-");
+    expected.insert(plain.size() - 1, "&2 " + QString::fromStdString(b));
+    expected.insert(plain.size() - 1, "&1 " + QString::fromStdString(a).replace("&", "&&"));
+    EXPECT_EQ(offered, expected);
+    EXPECT_EQ(texts(), expected); // made again, not added again
+
+    file->actions().at(plain.size() - 1)->trigger();
+    ASSERT_EQ(doc.ItemCount(), 1);
+    EXPECT_EQ(doc.Item(0).Url(), "http://h.x/from-a.zip");
 }

@@ -2,6 +2,7 @@
 #include "common/AsciiCase.h"
 #include "common/WriteFileAtomically.h"
 #include "downloads/ListText.h"
+#include "downloads/RecentLists.h"
 
 #include <QDir>
 #include <QFile>
@@ -162,6 +163,37 @@ TEST_F(ListFile, OpenAndSaveDoNothingWhenCancelledOrUnreadable) {
     EXPECT_EQ(doc.ItemCount(), 1);
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(ui.activityInDialog, (std::vector<int>{0, 0, 0}));
+}
+
+TEST_F(ListFile, ListFilesUsedLastAreOfferedNewestFirstFourAtMost) {
+    AddFiles(1);
+    auto use = [&](const std::string& name, DocCommand command) {
+        ui.fileName = temp.Path(("/" + name).c_str());
+        doc.RunCommand(command);
+    };
+    use("a.txt", DocCommand::SaveList);
+    use("b.txt", DocCommand::SaveList);
+    use("a.txt", DocCommand::OpenList);       // once only, first again
+    use("missing.txt", DocCommand::OpenList); // unreadable: not offered
+    use("c.txt", DocCommand::SaveList);
+    use("d.txt", DocCommand::SaveList);
+    use("e.txt", DocCommand::SaveList);
+    EXPECT_EQ(RecentLists::Names(),
+              (std::vector<std::string>{temp.Path("/e.txt"), temp.Path("/d.txt"),
+                                        temp.Path("/c.txt"), temp.Path("/a.txt")}));
+
+    // Offered again, a list adds its addresses; one whose file went away is told and
+    // offered no more.
+    int before = doc.ItemCount();
+    EXPECT_TRUE(doc.OpenListFile(temp.Path("/d.txt")));
+    EXPECT_GT(doc.ItemCount(), before);
+    QFile::remove(QString::fromStdString(temp.Path("/c.txt")));
+    EXPECT_FALSE(doc.OpenListFile(temp.Path("/c.txt")));
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].second.find(temp.Path("/c.txt")), std::string::npos);
+    EXPECT_EQ(
+        RecentLists::Names(),
+        (std::vector<std::string>{temp.Path("/d.txt"), temp.Path("/e.txt"), temp.Path("/a.txt")}));
 }
 
 TEST_F(ListFile, LastListIsKeptOnlyWhileKeeplistIsOn) {
