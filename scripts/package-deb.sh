@@ -9,8 +9,9 @@ build="${VIREO_PACKAGE_BUILD_DIR:-$here/build-package}"
 
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_INSTALL_PREFIX=/usr -DVIREO_BUILD_TESTS=OFF -DVIREO_BUILD_BENCH=OFF \
+  -DVIREO_CHROMIUM_HOSTS_DIR=/etc/chromium/native-messaging-hosts \
   ${CMAKE_CXX_COMPILER_LAUNCHER:+-DCMAKE_CXX_COMPILER_LAUNCHER=$CMAKE_CXX_COMPILER_LAUNCHER}
-cmake --build "$build" --target vireo vireo_icons
+cmake --build "$build" --target vireo vireo-native-host vireo_icons
 (cd "$build" && cpack -G DEB -B "$out")
 rm -rf "$out/_CPack_Packages"
 deb="$(ls -t "$out"/vireo_*.deb | head -1)"
