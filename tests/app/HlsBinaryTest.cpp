@@ -218,20 +218,27 @@ protected:
 TEST_F(HlsRecording, TsFragmentedMp4AndAes128RecordingsPlay) {
     struct Case {
         const char* dir;
+        const char* playlist;
         const char* file; // what the recording is named
         const char* first;
         const char* pattern;
-    } cases[] = {{"ts", "index.ts", "", "seg%1.ts"},
-                 {"fmp4", "index.mp4", "init.mp4", "seg%1.m4s"},
-                 {"aes", "index.ts", "", ""}};
+    } cases[] = {{"ts", "index.m3u8", "index.ts", "", "seg%1.ts"},
+                 {"fmp4", "index.m3u8", "index.mp4", "init.mp4", "seg%1.m4s"},
+                 {"aes", "index.m3u8", "index.ts", "", ""},
+                 // Known by its type alone (application/x-mpegURL), not by its name.
+                 {"ts", "index.playlist", "index.ts", "", "seg%1.ts"}};
     for (const Case& c : cases) {
         Serve(c.dir);
-        QString dir = out + "/" + c.dir;
+        server.Put(QString(c.dir) + "/index.playlist",
+                   ReadWholeFile(TheStreams().Dir(c.dir) + "/index.m3u8"));
+        const QString url = server.HttpUrl("/" + QString(c.dir) + "/" + c.playlist);
+        QString dir = out + "/" + c.dir + "-" + c.playlist;
         int status = 0;
-        QString output = Run({server.HttpUrl("/" + QString(c.dir) + "/index.m3u8")}, dir, &status);
+        QString output = Run({url}, dir, &status);
         EXPECT_EQ(status, 0) << c.dir << output.toStdString();
         QString file = dir + "/" + c.file;
         ASSERT_TRUE(QFile::exists(file)) << c.dir << output.toStdString();
+        EXPECT_EQ(QDir(dir).entryList(QDir::Files), QStringList{c.file}) << c.playlist;
         Probe probe = Examine(file);
         EXPECT_EQ(probe.codecs, (QStringList{"aac", "h264"})) << c.dir;
         EXPECT_NEAR(probe.duration, 12.0, 2.0) << c.dir;
@@ -241,14 +248,12 @@ TEST_F(HlsRecording, TsFragmentedMp4AndAes128RecordingsPlay) {
                         Concat(TheStreams().Dir(c.dir), c.first, c.pattern, 6))
                 << c.dir;
         QString log = Log(c.file);
-        EXPECT_TRUE(
-            log.contains("playlist: " + server.HttpUrl("/" + QString(c.dir) + "/index.m3u8")))
-            << log.toStdString();
+        EXPECT_TRUE(log.contains("playlist: " + url)) << log.toStdString();
         EXPECT_EQ(SegmentsLogged(log), (std::vector<int>{0, 1, 2, 3, 4, 5})) << log.toStdString();
         QFile::remove(logs + "/" + c.file + ".log");
     }
     // The encrypted segments are not what was written: they were decrypted.
-    EXPECT_FALSE(ReadWholeFile(out + "/aes/index.ts")
+    EXPECT_FALSE(ReadWholeFile(out + "/aes-index.m3u8/index.ts")
                      .contains(ReadWholeFile(TheStreams().Dir("aes") + "/seg1.ts").left(4096)));
 }
 
