@@ -59,6 +59,10 @@ std::string CVireoDoc::TargetPath(const std::string& address) {
                 name = (dot == std::string::npos ? name : name.substr(0, dot)) + ".rm";
             }
         }
+        // A stream playlist is recorded, not saved: MPEG-TS until the playlist says
+        // otherwise (the recording renames an empty file to .mp4 for fragmented MP4).
+        if (kind == UrlHttp && AsciiLower(UrlExtension(address)) == "m3u8")
+            name = name.substr(0, name.rfind('.')) + ".ts";
     }
     return dir + "/" + name;
 }

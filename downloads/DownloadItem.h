@@ -117,6 +117,9 @@ public:
     }
     SegmentState StoredSegments() override { return m_file.Segments(); }
     void StoreSegments(const SegmentState& state) override { m_file.SetSegments(state); }
+    StreamState StoredStream() override { return m_file.Stream(); }
+    void StoreStream(const StreamState& state) override { m_file.SetStream(state); }
+    bool SetTargetExtension(std::string_view extension) override;
     bool AllocateFile(int64_t length) override;
     bool WriteDataAt(int64_t position, const char* data, size_t count) override;
     void FinishItem() override;

@@ -200,6 +200,7 @@ bool DownloadItem::OpenTarget(bool resume, bool* finished) {
         m_file.Stamp(false);
         m_file.SetValidators({});
         m_file.SetSegments({});
+        m_file.SetStream({});
     }
     if (!resume || !m_file.IsStampedComplete())
         return true;
@@ -208,6 +209,24 @@ bool DownloadItem::OpenTarget(bool resume, bool* finished) {
     *finished = true;
     m_job->OnFinished();
     return true;
+}
+
+bool DownloadItem::SetTargetExtension(std::string_view extension) {
+    std::string name = LastPathComponent(m_targetPath);
+    size_t dot = name.rfind('.');
+    std::string path = m_targetPath.substr(0, m_targetPath.size() - name.size()) +
+                       (dot == std::string::npos ? name : name.substr(0, dot)) +
+                       std::string(extension);
+    // A partial file keeps the name it has: its bytes are the recording's.
+    if (path == m_targetPath || !m_file.IsOpen() || m_file.Length() != 0)
+        return true;
+    if (m_owner)
+        path = m_owner->StartPath(*this, path);
+    CloseTarget(true);
+    AddRecord("recording to " + path, '!');
+    SetTargetPath(path);
+    bool finished = false;
+    return OpenTarget(HasFlag(IF_RESUME), &finished) && !finished;
 }
 
 bool DownloadItem::WriteData(const char* data, size_t count) {

@@ -2,6 +2,7 @@
 
 #include "common/AsciiCase.h"
 #include "protocols/FtpTransfer.h"
+#include "protocols/HlsTransfer.h"
 #include "protocols/HttpTransfer.h"
 #include "protocols/PnmTransfer.h"
 #include "settings/ProxyDetect.h"
@@ -18,6 +19,8 @@ std::unique_ptr<TransferJob> CreateTransferJob(JobHost* item, const std::string&
         return std::make_unique<FtpTransfer>(item, parts.host, parts.path, parts.port);
     if (scheme == "pnm" || scheme == "rtsp")
         return std::make_unique<PnmTransfer>(item, parts.host, parts.path, parts.port);
+    if (IsStreamPlaylist(url) && !proxy)
+        return std::make_unique<HlsTransfer>(item, parts.host, parts.path, parts.port);
     // Everything else is fetched over HTTP, FTP too while a proxy fetches it for us.
     return std::make_unique<HttpTransfer>(item, parts.host, parts.path, parts.port,
                                           scheme == "https");

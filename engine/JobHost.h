@@ -5,6 +5,7 @@
 #include "engine/FileValidators.h"
 #include "engine/ItemEvent.h"
 #include "engine/SegmentState.h"
+#include "engine/StreamState.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -48,6 +49,14 @@ public:
     // A download in segments. The ranges still missing, kept with the target file.
     virtual SegmentState StoredSegments() { return {}; }
     virtual void StoreSegments(const SegmentState&) {}
+    // A stream recording: where it stands, kept with the target file.
+    virtual StreamState StoredStream() { return {}; }
+    virtual void StoreStream(const StreamState&) {}
+    // The recording's kind is known: the target's name gets this extension (".mp4"). A
+    // file this start made and left empty is renamed; a partial file of an earlier run
+    // under the new name is opened to be continued. False (and the item failed) when no
+    // file can be opened.
+    virtual bool SetTargetExtension(std::string_view) { return true; }
     // The target file extended to its whole size at once; false (and the item failed)
     // when the disk cannot hold it.
     virtual bool AllocateFile(int64_t length) {

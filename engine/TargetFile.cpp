@@ -15,6 +15,7 @@ namespace {
 constexpr const char* kStampName = "user.vireo.stamp";
 constexpr const char* kValidatorsName = "user.vireo.validators";
 constexpr const char* kSegmentsName = "user.vireo.segments";
+constexpr const char* kStreamName = "user.vireo.stream";
 constexpr const char kComplete[] = "complete";
 constexpr const char kIncomplete[] = "incomplete";
 
@@ -201,6 +202,24 @@ void TargetFile::SetSegments(const SegmentState& state) {
         ::fremovexattr(m_fd, kSegmentsName);
     else
         ::fsetxattr(m_fd, kSegmentsName, text.data(), text.size(), 0);
+}
+
+StreamState TargetFile::Stream() const {
+    if (m_fd < 0)
+        return {};
+    char value[8192];
+    ssize_t n = ::fgetxattr(m_fd, kStreamName, value, sizeof value);
+    return n > 0 ? ParseStreamState(std::string_view(value, size_t(n))) : StreamState{};
+}
+
+void TargetFile::SetStream(const StreamState& state) {
+    if (m_fd < 0)
+        return;
+    std::string text = FormatStreamState(state);
+    if (text.empty())
+        ::fremovexattr(m_fd, kStreamName);
+    else
+        ::fsetxattr(m_fd, kStreamName, text.data(), text.size(), 0);
 }
 
 bool TargetFile::IsOwn(const std::string& path) {

@@ -6,6 +6,7 @@
 
 #include "engine/FileValidators.h"
 #include "engine/SegmentState.h"
+#include "engine/StreamState.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -51,6 +52,9 @@ public:
     // The ranges still missing of a download in segments; an empty state removes them.
     SegmentState Segments() const;
     void SetSegments(const SegmentState& state);
+    // Where the recording of a stream stands; an empty state removes it.
+    StreamState Stream() const;
+    void SetStream(const StreamState& state);
 
     // A regular file (not a link) that carries a stamp: Vireo made it.
     static bool IsOwn(const std::string& path);

@@ -5,6 +5,7 @@
 #include "engine/ItemFlags.h"
 #include "engine/TextCoding.h"
 #include "engine/UrlParts.h"
+#include "protocols/HlsTransfer.h"
 #include "protocols/HttpMetafile.h"
 #include "protocols/HttpRequest.h"
 #include "protocols/HttpVerdict.h"
@@ -295,6 +296,13 @@ Step HttpTransfer::OnHeader(size_t headerLength) {
         return Step::Fail(verdict.code);
     }
 
+    // A stream playlist is recorded rather than saved: the item starts again with that.
+    if (!UsesProxy() && IsStreamPlaylistType(m_header.Find("Content-Type")) &&
+        !IsStreamPlaylist(m_item->Url())) {
+        AddRecord("the answer is a stream playlist: recording it", '!');
+        NoteStreamPlaylist(m_item->Url());
+        return Step::Restart(m_item->Url());
+    }
     const HttpBody& body = verdict.body;
     if (body.fromFirstByte)
         SetStartOffset(0);

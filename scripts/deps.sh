@@ -6,7 +6,7 @@ set -euo pipefail
 # A font of its own, so the window's texts (and the tests that read their pixels) do not
 # depend on what else happens to be installed.
 build_pkgs=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
-    zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev netbase fonts-dejavu-core libx11-dev)
+    zlib1g-dev libssl-dev libgtest-dev libgmock-dev libbenchmark-dev netbase fonts-dejavu-core libx11-dev)
 # Real peers and tools the tests drive: web servers, proxy, FTP server, media tools,
 # certificates, a virtual display; perl writes the FTP test login database; a private
 # session bus for the desktop tests, node for the browser extension's script.

@@ -193,6 +193,7 @@ http {
     text/plain txt;
     audio/x-pn-realaudio ram ra;
     application/vnd.rn-realmedia rm;
+    application/x-mpegURL m3u8 playlist;
   }
   default_type application/octet-stream;
   gzip on;

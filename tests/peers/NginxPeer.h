@@ -21,7 +21,8 @@
 //   /status/NNN             that code with nginx's HTML error page, for 400 401 403 404 407
 //                           410 416 500 502 503
 // Types: .html .htm text/html, .txt text/plain, .ram and .ra audio/x-pn-realaudio, .rm
-// application/vnd.rn-realmedia, anything else application/octet-stream.
+// application/vnd.rn-realmedia, .m3u8 and .playlist application/x-mpegURL, anything else
+// application/octet-stream.
 
 #include "peers/PeerProcess.h"
 

@@ -1,0 +1,396 @@
+// The built program recording stream playlists from a real web server: streams that
+// ffmpeg makes from generated pictures and sound (MPEG-TS, fragmented MP4, AES-128, a
+// master playlist of two variants, a live playlist this test advances), checked with
+// ffprobe and ffmpeg.
+#include "TempSettings.h"
+#include "peers/NginxPeer.h"
+#include "peers/TestFiles.h"
+#include "peers/WaitUntil.h"
+#include "settings/Startup.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <memory>
+#include <sys/xattr.h>
+
+using namespace vireo;
+using namespace vireo::test;
+
+namespace {
+// Runs a tool; its standard error (ffmpeg and ffprobe report there), or "exit N: ...".
+QString Tool(const QString& program, const QStringList& args, const QString& dir = {},
+             QString* out = nullptr) {
+    QProcess p;
+    if (!dir.isEmpty())
+        p.setWorkingDirectory(dir);
+    p.start(program, args);
+    if (!p.waitForFinished(120000))
+        return "timed out";
+    if (out)
+        *out = p.readAllStandardOutput();
+    QString err = p.readAllStandardError();
+    if (p.exitCode() != 0)
+        return "exit " + QString::number(p.exitCode()) + ": " + err;
+    return err;
+}
+
+QStringList Source(int seconds, const QString& size, const QStringList& video) {
+    return QStringList{"-v",
+                       "error",
+                       "-y",
+                       "-f",
+                       "lavfi",
+                       "-i",
+                       "testsrc=size=" + size + ":rate=25",
+                       "-f",
+                       "lavfi",
+                       "-i",
+                       "sine",
+                       "-t",
+                       QString::number(seconds)} +
+           video + QStringList{"-c:a", "aac", "-f", "hls", "-hls_playlist_type", "vod"};
+}
+
+// Every stream is made once per run of this program.
+class Streams {
+public:
+    Streams() {
+        const QStringList h264{"-c:v", "libx264", "-preset",       "ultrafast",
+                               "-g",   "50",      "-sc_threshold", "0"};
+        Make("ts",
+             Source(12, "320x240", h264) +
+                 QStringList{"-hls_time", "2", "-hls_segment_filename", "seg%d.ts", "index.m3u8"});
+        Make("fmp4", Source(12, "320x240", h264) +
+                         QStringList{"-hls_time", "2", "-hls_segment_type", "fmp4",
+                                     "-hls_fmp4_init_filename", "init.mp4", "-hls_segment_filename",
+                                     "seg%d.m4s", "index.m3u8"});
+        QDir().mkpath(Dir("aes"));
+        WriteFileUnder(Dir("aes"), "key.bin", "0123456789abcdef");
+        WriteFileUnder(Dir("aes"), "keyinfo",
+                       "key.bin\n" + Dir("aes").toUtf8() +
+                           "/key.bin\n00112233445566778899aabbccddeeff\n");
+        Make("aes", Source(12, "320x240", h264) +
+                        QStringList{"-hls_time", "2", "-hls_key_info_file", "keyinfo",
+                                    "-hls_segment_filename", "seg%d.ts", "index.m3u8"});
+        // Two variants: the high one is large enough to take seconds at 2 MB/s.
+        Make("master/low",
+             Source(12, "160x120", h264) +
+                 QStringList{"-hls_time", "2", "-hls_segment_filename", "seg%d.ts", "index.m3u8"});
+        Make("master/high",
+             Source(12, "320x240",
+                    QStringList{"-vf", "noise=alls=80:allf=t+u", "-b:v", "6M"} + h264) +
+                 QStringList{"-hls_time", "2", "-hls_segment_filename", "seg%d.ts", "index.m3u8"});
+        WriteFileUnder(Dir("master"), "master.m3u8",
+                       "#EXTM3U\n"
+                       "#EXT-X-STREAM-INF:BANDWIDTH=300000,RESOLUTION=160x120\nlow/index.m3u8\n"
+                       "#EXT-X-STREAM-INF:BANDWIDTH=6500000,RESOLUTION=320x240\nhigh/index.m3u8\n");
+        // One-second segments for the live playlist the test writes.
+        Make("live",
+             Source(40, "160x120",
+                    QStringList{"-c:v", "libx264", "-preset", "ultrafast", "-g", "25",
+                                "-sc_threshold", "0"}) +
+                 QStringList{"-hls_time", "1", "-hls_segment_filename", "seg%d.ts", "index.m3u8"});
+    }
+    QString Dir(const QString& name) const { return m_dir.path() + "/" + name; }
+    QString errors;
+
+private:
+    void Make(const QString& name, const QStringList& args) {
+        QDir().mkpath(Dir(name));
+        QString err = Tool("ffmpeg", args, Dir(name));
+        if (!err.isEmpty())
+            errors += name + ": " + err + "\n";
+    }
+    QTemporaryDir m_dir;
+};
+
+Streams& TheStreams() {
+    static Streams streams;
+    return streams;
+}
+
+QByteArray Concat(const QString& dir, const QString& first, const QString& pattern, int count) {
+    QByteArray all = first.isEmpty() ? QByteArray() : ReadWholeFile(dir + "/" + first);
+    for (int i = 0; i < count; ++i)
+        all += ReadWholeFile(dir + "/" + pattern.arg(i));
+    return all;
+}
+
+class HlsRecording : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(TheStreams().errors, "");
+        ASSERT_TRUE(server.Start());
+        out = QString::fromStdString(temp.Path("/out"));
+        logs = QString::fromStdString(temp.Path("/logs"));
+        QDir().mkpath(out);
+        RunFirstRun(Settings(), temp.Path("/out"));
+        Settings().SetInt(keys::Timeout, 10);
+    }
+    void Serve(const QString& name) {
+        QDir source(TheStreams().Dir(name));
+        for (const QString& file : source.entryList(QDir::Files))
+            server.Put(name + "/" + file, ReadWholeFile(source.filePath(file)));
+    }
+    void Launch(QProcess& p, const QStringList& args, const QString& dir) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("VIREO_CONFIG", temp.ConfigPath());
+        env.insert("VIREO_HOME", QString::fromStdString(temp.Path("/home")));
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+        for (const char* name : {"http_proxy", "https_proxy", "all_proxy", "no_proxy"}) {
+            env.remove(name);
+            env.remove(QString(name).toUpper());
+        }
+        p.setProcessEnvironment(env);
+        p.setChildProcessModifier([] {
+            for (int signo : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
+                std::signal(signo, SIG_DFL);
+        });
+        QDir().mkpath(dir);
+        p.start(VIREO_BINARY, QStringList{"--headless", "--log-dir", logs, "-d", dir} + args);
+        ASSERT_TRUE(p.waitForStarted());
+    }
+    // Runs to the end; standard output and error.
+    QString Run(const QStringList& args, const QString& dir, int* status) {
+        QProcess p;
+        Launch(p, args, dir);
+        if (!p.waitForFinished(60000))
+            p.kill();
+        p.waitForFinished();
+        *status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+        return p.readAllStandardOutput() + p.readAllStandardError();
+    }
+    // The transfer logs of a run that has not ended.
+    QString RunningLogs() const {
+        QDir dir(QString::fromStdString(temp.Path("/home/logs")));
+        QString all;
+        for (const QString& name : dir.entryList({"*.log"}, QDir::Files))
+            all += ReadWholeFile(dir.filePath(name));
+        return all;
+    }
+    QString Log(const QString& name) const { return ReadWholeFile(logs + "/" + name + ".log"); }
+    // The media sequence numbers the log names as written, in order.
+    static std::vector<int> SegmentsLogged(const QString& log) {
+        std::vector<int> numbers;
+        QRegularExpression re("! segment (\\d+): ");
+        for (auto it = re.globalMatch(log); it.hasNext();)
+            numbers.push_back(it.next().captured(1).toInt());
+        return numbers;
+    }
+    // Codecs and duration as ffprobe reads them, and what ffmpeg says decoding the file.
+    struct Probe {
+        QStringList codecs;
+        double duration = -1;
+        QString decodeErrors;
+    };
+    static Probe Examine(const QString& file) {
+        Probe probe;
+        QString text;
+        Tool("ffprobe",
+             {"-v", "error", "-show_entries", "stream=codec_name:format=duration", "-of",
+              "default=nw=1", file},
+             {}, &text);
+        for (const QString& line : text.split('\n')) {
+            if (line.startsWith("codec_name="))
+                probe.codecs << line.mid(11);
+            if (line.startsWith("duration="))
+                probe.duration = line.mid(9).toDouble();
+        }
+        probe.codecs.sort();
+        probe.codecs.removeDuplicates(); // a transport stream lists its program's streams too
+        probe.decodeErrors = Tool("ffmpeg", {"-v", "error", "-i", file, "-f", "null", "-"});
+        return probe;
+    }
+
+    TempSettings temp;
+    NginxPeer server;
+    QString out, logs;
+};
+
+TEST_F(HlsRecording, TsFragmentedMp4AndAes128RecordingsPlay) {
+    struct Case {
+        const char* dir;
+        const char* playlist;
+        const char* file; // what the recording is named
+        const char* first;
+        const char* pattern;
+    } cases[] = {{"ts", "index.m3u8", "index.ts", "", "seg%1.ts"},
+                 {"fmp4", "index.m3u8", "index.mp4", "init.mp4", "seg%1.m4s"},
+                 {"aes", "index.m3u8", "index.ts", "", ""},
+                 // Known by its type alone (application/x-mpegURL), not by its name.
+                 {"ts", "index.playlist", "index.ts", "", "seg%1.ts"}};
+    for (const Case& c : cases) {
+        Serve(c.dir);
+        server.Put(QString(c.dir) + "/index.playlist",
+                   ReadWholeFile(TheStreams().Dir(c.dir) + "/index.m3u8"));
+        const QString url = server.HttpUrl("/" + QString(c.dir) + "/" + c.playlist);
+        QString dir = out + "/" + c.dir + "-" + c.playlist;
+        int status = 0;
+        QString output = Run({url}, dir, &status);
+        EXPECT_EQ(status, 0) << c.dir << output.toStdString();
+        QString file = dir + "/" + c.file;
+        ASSERT_TRUE(QFile::exists(file)) << c.dir << output.toStdString();
+        EXPECT_EQ(QDir(dir).entryList(QDir::Files), QStringList{c.file}) << c.playlist;
+        Probe probe = Examine(file);
+        EXPECT_EQ(probe.codecs, (QStringList{"aac", "h264"})) << c.dir;
+        EXPECT_NEAR(probe.duration, 12.0, 2.0) << c.dir;
+        EXPECT_EQ(probe.decodeErrors, "") << c.dir;
+        if (*c.pattern) // the plain segments, whole and in order
+            EXPECT_TRUE(ReadWholeFile(file) ==
+                        Concat(TheStreams().Dir(c.dir), c.first, c.pattern, 6))
+                << c.dir;
+        QString log = Log(c.file);
+        EXPECT_TRUE(log.contains("playlist: " + url)) << log.toStdString();
+        EXPECT_EQ(SegmentsLogged(log), (std::vector<int>{0, 1, 2, 3, 4, 5})) << log.toStdString();
+        QFile::remove(logs + "/" + c.file + ".log");
+    }
+    // The encrypted segments are not what was written: they were decrypted.
+    EXPECT_FALSE(ReadWholeFile(out + "/aes-index.m3u8/index.ts")
+                     .contains(ReadWholeFile(TheStreams().Dir("aes") + "/seg1.ts").left(4096)));
+}
+
+TEST_F(HlsRecording, MasterTakesTheHighestBandwidthAndAKilledRecordingContinues) {
+    Serve("master");
+    Serve("master/low");
+    Serve("master/high");
+    const QByteArray high = Concat(TheStreams().Dir("master/high"), "", "seg%1.ts", 6);
+    ASSERT_GT(high.size(), 6 * 1024 * 1024); // some seconds at 2 MB/s
+
+    int status = 0;
+    QString whole = out + "/whole";
+    QString output = Run({server.HttpUrl("/master/master.m3u8")}, whole, &status);
+    ASSERT_EQ(status, 0) << output.toStdString();
+    EXPECT_TRUE(ReadWholeFile(whole + "/master.ts") == high);
+    QString log = Log("master.ts");
+    EXPECT_TRUE(log.contains("variant: " + server.HttpUrl("/master/high/index.m3u8") +
+                             ", bandwidth 6500000, resolution 320x240"))
+        << log.toStdString();
+    QFile::remove(logs + "/master.ts.log");
+
+    // Slowly, killed at about half, then started again.
+    const QString url = server.HttpUrl("/slow/master/master.m3u8");
+    const QString dir = out + "/killed", file = dir + "/master.ts";
+    QProcess first;
+    Launch(first, {url}, dir);
+    ASSERT_TRUE(WaitUntil([&] { return QFile(file).size() > high.size() / 2; }, 30000))
+        << RunningLogs().toStdString();
+    first.kill();
+    first.waitForFinished();
+    qint64 partial = QFile(file).size();
+    ASSERT_LT(partial, high.size());
+    char state[4096];
+    ssize_t n = ::getxattr(file.toUtf8().constData(), "user.vireo.stream", state, sizeof state);
+    ASSERT_GT(n, 0);
+    EXPECT_TRUE(
+        std::string(state, size_t(n))
+            .find("variant " + server.HttpUrl("/slow/master/high/index.m3u8").toStdString()) !=
+        std::string::npos)
+        << std::string(state, size_t(n));
+
+    QFile::remove(logs + "/master.ts.log");
+    output = Run({url}, dir, &status);
+    EXPECT_EQ(status, 0) << output.toStdString();
+    EXPECT_TRUE(ReadWholeFile(file) == high);
+    log = Log("master.ts");
+    EXPECT_TRUE(log.contains("continuing the recording at segment ")) << log.toStdString();
+    std::vector<int> second = SegmentsLogged(log);
+    ASSERT_FALSE(second.empty());
+    EXPECT_GT(second.front(), 0); // the segments the first run wrote were not fetched again
+    EXPECT_EQ(second.back(), 5);
+    // The finished recording keeps no state.
+    EXPECT_LT(::getxattr(file.toUtf8().constData(), "user.vireo.stream", state, sizeof state), 0);
+}
+
+TEST_F(HlsRecording, LivePlaylistIsRecordedWithoutGapsOrRepeatsUntilStopped) {
+    Serve("live");
+    const QString docRoot = server.DocRoot();
+    // A sliding window of three one-second segments that moves on every second.
+    auto writeWindow = [&](int first) {
+        QByteArray text = "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:1\n"
+                          "#EXT-X-MEDIA-SEQUENCE:" +
+                          QByteArray::number(first) + "\n";
+        for (int i = first; i < first + 3; ++i)
+            text += "#EXTINF:1.000000,\nseg" + QByteArray::number(i) + ".ts\n";
+        QSaveFile f(docRoot + "/live/live.m3u8");
+        f.open(QIODevice::WriteOnly);
+        f.write(text);
+        f.commit();
+    };
+    int window = 0;
+    writeWindow(window);
+    QProcess p;
+    const QString dir = out + "/live";
+    Launch(p, {server.HttpUrl("/live/live.m3u8")}, dir);
+    QElapsedTimer clock;
+    clock.start();
+    WaitUntil(
+        [&] {
+            int now = int(clock.elapsed() / 1000);
+            if (now != window)
+                writeWindow(window = now);
+            return false;
+        },
+        14000);
+    ::kill(pid_t(p.processId()), SIGINT);
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitCode(), 130) << p.readAllStandardError().toStdString();
+
+    QString log = Log("live.ts");
+    std::vector<int> numbers = SegmentsLogged(log);
+    ASSERT_GE(numbers.size(), 10u) << log.toStdString();
+    for (size_t i = 1; i < numbers.size(); ++i)
+        EXPECT_EQ(numbers[i], numbers[i - 1] + 1) << log.toStdString();
+    EXPECT_TRUE(log.contains("live playlist: ")) << log.toStdString();
+    EXPECT_TRUE(log.contains("reloading the playlist")) << log.toStdString();
+    Probe probe = Examine(dir + "/live.ts");
+    EXPECT_EQ(probe.codecs, (QStringList{"aac", "h264"}));
+    EXPECT_NEAR(probe.duration, double(numbers.size()), 1.5);
+    EXPECT_EQ(probe.decodeErrors, "");
+}
+
+TEST_F(HlsRecording, WhatCannotBeRecordedFailsWithAClearText) {
+    server.Put("bad/page.m3u8", "<html>not a playlist</html>\n");
+    server.Put("bad/sample.m3u8", "#EXTM3U\n#EXT-X-TARGETDURATION:2\n"
+                                  "#EXT-X-KEY:METHOD=SAMPLE-AES,URI=\"k.bin\"\n"
+                                  "#EXTINF:2,\na.ts\n#EXT-X-ENDLIST\n");
+    server.Put("bad/method.m3u8", "#EXTM3U\n#EXT-X-TARGETDURATION:2\n"
+                                  "#EXT-X-KEY:METHOD=AES-256,URI=\"k.bin\"\n"
+                                  "#EXTINF:2,\na.ts\n#EXT-X-ENDLIST\n");
+    server.Put("bad/shortkey.m3u8", "#EXTM3U\n#EXT-X-TARGETDURATION:2\n"
+                                    "#EXT-X-KEY:METHOD=AES-128,URI=\"k.bin\"\n"
+                                    "#EXTINF:2,\na.ts\n#EXT-X-ENDLIST\n");
+    server.Put("bad/k.bin", "short");
+    Settings().SetInt(keys::MaxAttemp, 2);
+    Settings().SetInt(keys::Timeout, 2);
+    server.Put("bad/missing.m3u8",
+               "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2,\ngone.ts\n#EXT-X-ENDLIST\n");
+    struct Case {
+        const char* name;
+        const char* text;
+    } cases[] = {
+        {"page", "not a stream playlist"},
+        {"sample", "SAMPLE-AES, which Vireo does not record"},
+        {"method", "unknown method: AES-256"},
+        {"shortkey", "has 5 bytes, not 16"},
+        {"missing", "HTTP 404"},
+    };
+    for (const Case& c : cases) {
+        int status = 0;
+        QString output =
+            Run({server.HttpUrl("/bad/" + QString(c.name) + ".m3u8")}, out + "/" + c.name, &status);
+        EXPECT_NE(status, 0) << c.name;
+        EXPECT_TRUE(output.contains("failed")) << output.toStdString();
+        EXPECT_TRUE(output.contains(c.text)) << c.name << ": " << output.toStdString();
+        // Nothing unverified was left behind.
+        EXPECT_FALSE(QFile::exists(out + "/" + c.name + "/" + c.name + ".ts")) << c.name;
+    }
+}
+} // namespace
