@@ -19,6 +19,10 @@ struct LineProgress {
     bool live = false;    // a live stream, which has no size
     Status status = Status::Count;
     std::string failure; // shown instead of the count when failed
+    // A download made of a known number of parts (a recorded playlist) counts parts:
+    // "3/6 segments"; total 0 otherwise.
+    int partsDone = 0;
+    int partsTotal = 0;
 };
 
 inline std::string SizeText(const LineProgress& progress) {
@@ -36,6 +40,9 @@ inline std::string StatusText(const LineProgress& progress) {
     case LineProgress::Status::Count:
         break;
     }
+    if (progress.partsTotal > 0)
+        return std::to_string(progress.partsDone) + "/" + std::to_string(progress.partsTotal) +
+               " segments";
     return std::to_string(progress.received);
 }
 

@@ -17,6 +17,12 @@ constexpr int kTicksPerSecond = 5;
 bool Ended(ItemState state) {
     return state == ItemState::Stopped || state == ItemState::Done || state == ItemState::Failed;
 }
+
+void CountParts(const TransferJob& job, LineProgress& progress) {
+    TransferJob::Parts parts = job.PartsDone();
+    progress.partsDone = parts.done;
+    progress.partsTotal = parts.total;
+}
 } // namespace
 
 void RowPresenter::AppendLine(const std::string& path) {
@@ -39,6 +45,8 @@ void RowPresenter::Refresh(DownloadItem& item) {
         progress.size = item.Size();
         progress.received = job ? job->Bytes() : 0;
         progress.live = item.HasFlag(IF_LIVE);
+        if (job && !Ended(m_entries.Row(i).state))
+            CountParts(*job, progress);
         // Later steps win; a failure without a text shows the count.
         if (item.HasFlag(IF_BUSY))
             progress.status = LineProgress::Status::Busy;
@@ -130,6 +138,7 @@ bool RowPresenter::Tick(const std::vector<DownloadItem*>& running) {
                     progress.size = job->Size();
                     progress.received = job->Bytes();
                     progress.live = item->HasFlag(IF_LIVE);
+                    CountParts(*job, progress);
                     m_view->SetProgress(index, progress);
                     m_view->SetText(index, ColLeft, job->TimeLeftText());
                     m_view->SetText(index, ColSpeed, std::to_string(job->Speed()));

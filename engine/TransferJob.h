@@ -98,6 +98,13 @@ public:
 
     virtual size_t MemoryUse() const;
     virtual std::string Describe() const;
+    // For a download made of parts whose count is known (a recorded playlist): parts done
+    // and parts in all; total 0 for every other download.
+    struct Parts {
+        int done = 0;
+        int total = 0;
+    };
+    virtual Parts PartsDone() const { return {}; }
     virtual int Start();
     virtual int Stop();
     virtual int Retry();

@@ -44,6 +44,7 @@ public:
     // or live).
     int SegmentsDone() const { return m_done; }
     int SegmentsTotal() const { return m_total; }
+    Parts PartsDone() const override { return {m_done, m_total}; }
 
 protected:
     Step Connect() override;

@@ -131,7 +131,7 @@ QString CVireoList::SizeText(const LineProgress& progress) {
 }
 
 QString CVireoList::StatusText(const LineProgress& progress) {
-    if (progress.status != LineProgress::Status::Count || RawNumbers())
+    if (progress.status != LineProgress::Status::Count || RawNumbers() || progress.partsTotal > 0)
         return QString::fromStdString(vireo::StatusText(progress));
     if (progress.size > 0 && !progress.live)
         return PercentText(progress.received, progress.size);
@@ -152,9 +152,13 @@ void CVireoList::SetText(int line, int column, const std::string& text) {
 }
 
 void CVireoList::SetProgress(int line, const LineProgress& progress) {
-    // A live stream has no size to measure a bar against.
-    Model().SetBar(line, {progress.live ? 0 : progress.size, progress.received,
-                          progress.status == LineProgress::Status::Count});
+    // A live stream has no size to measure a bar against; a download of counted parts
+    // measures its parts.
+    bool count = progress.status == LineProgress::Status::Count;
+    if (progress.partsTotal > 0)
+        Model().SetBar(line, {progress.partsTotal, progress.partsDone, count});
+    else
+        Model().SetBar(line, {progress.live ? 0 : progress.size, progress.received, count});
     SetCell(line, ColSize, SizeText(progress));
     SetCell(line, ColStatus, StatusText(progress));
 }

@@ -346,6 +346,13 @@ TEST_F(ListView, TheListFormatsTheProgressItIsGiven) {
          "3000000",
          {0, 3000000, true}},
         {{0, 0, false, S::Count, ""}, "", "", "0", "0", {0, 0, true}},
+        // A recording of counted segments: the bar measures segments.
+        {{0, 3000000, false, S::Count, "", 3, 6},
+         "",
+         "3/6 segments",
+         "0",
+         "3/6 segments",
+         {6, 3, true}},
         {{5000000000, 0, false, S::Busy, ""},
          "4.7 GB",
          "busy",

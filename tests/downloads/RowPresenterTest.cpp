@@ -19,6 +19,8 @@ public:
         m_attempts = attempts;
         m_timeLeft = left;
     }
+    Parts parts;
+    Parts PartsDone() const override { return parts; }
 };
 
 class RowText : public ::testing::Test {
@@ -88,6 +90,15 @@ TEST_F(RowText, JobColumnsShowTheRunningTransfer) {
     EXPECT_EQ(Text(ColSpeed), "0");
     EXPECT_EQ(Text(ColAttemp), "0");
     EXPECT_EQ(Text(ColStatus), "0");
+}
+
+TEST_F(RowText, ARecordingOfCountedSegmentsShowsThemUntilItEnds) {
+    auto job = std::make_unique<FakeJob>(0, 3'000'000, 1000, 1, -1);
+    job->parts = {3, 6};
+    Item().SetJob(std::move(job));
+    EXPECT_EQ(Text(ColStatus), "3/6 segments");
+    Row().state = ItemState::Stopped; // an ended row shows what its file holds
+    EXPECT_EQ(Text(ColStatus), "3000000");
 }
 
 TEST_F(RowText, ElapsedColumn) {

@@ -234,13 +234,14 @@ TEST_F(FtpScripted, OversizedReplyEndsTheAttempt) {
 
 TEST_F(FtpScripted, DataConnectionFromAnotherAddressIsRefused) {
     server.AddScript(Login() + Listing(ListLine(body.size())) + FileSetup() +
-                     Script{S::ExpectLine(), S::Delay(500), S::DataConnect(),
+                     Script{S::ExpectLine(), S::Delay(1500), S::DataConnect(),
                             S::Send("150 sending\r\n"), S::DataSend(body), S::DataClose(),
                             S::Send("226 sent\r\n")} +
                      Reply("221 bye\r\n") + Script{S::Close()});
     h.Start(Url());
     ASSERT_TRUE(WaitUntil([&] { return Received("RETR f.bin"); }));
-    // While the server waits, a stranger on another loopback address gets in first.
+    // While the server waits (long enough for a loaded machine), a stranger on another
+    // loopback address gets in first.
     QByteArray port; // the file's, the last one
     for (const QByteArray& request : server.Requests())
         if (request.startsWith("PORT "))
