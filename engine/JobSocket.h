@@ -36,7 +36,7 @@ public:
     static constexpr qint64 kLimitedBuffer = 64 * 1024;
     // The most one readiness event reads past the socket's own buffer before the event
     // loop gets its turn again.
-    static constexpr size_t kDirectSlice = 8 * 1024 * 1024;
+    static constexpr size_t kDirectSlice = 1024 * 1024;
     // What the pipe between a socket and its file holds at most.
     static constexpr int kPipeSize = 1024 * 1024;
 
