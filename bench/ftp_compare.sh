@@ -12,7 +12,9 @@
 # a single download item). vsftpd is started here, on 127.0.0.1 with a configuration of
 # its own in a temporary folder, and stopped at the end.
 #
-# VIREO_BUILD_DIR names the build folder (default build/ next to this folder).
+# VIREO_BUILD_DIR names the build folder (default build/ next to this folder). The copies
+# go to OUT_DIR, by default a folder in /dev/shm (memory, so that the disk does not set
+# the pace), or in the temporary folder where there is no /dev/shm.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -35,6 +37,9 @@ else
 fi
 
 work="$(mktemp -d /tmp/vireo-ftp-compare.XXXXXX)"
+shm=""
+[[ -d /dev/shm && -w /dev/shm ]] && shm="$(mktemp -d /dev/shm/vireo-ftp-compare.XXXXXX)"
+out_dir="${OUT_DIR:-${shm:-$work/out}}"
 ftpd_pid=""
 cleanup() {
     if [[ -n "$ftpd_pid" ]]; then
@@ -42,6 +47,8 @@ cleanup() {
         wait "$ftpd_pid" 2>/dev/null || true
     fi
     rm -rf "$work"
+    [[ -z "$shm" ]] || rm -rf "$shm"
+    [[ -z "${OUT_DIR:-}" ]] || rm -f "$OUT_DIR/big.bin"
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
@@ -49,7 +56,7 @@ trap 'exit 130' INT TERM
 # Run by root, vsftpd serves anonymous sessions as the "ftp" user: it must reach the
 # root folder but not write there.
 chmod 755 "$work"
-mkdir -p "$work/root" "$work/empty" "$work/out"
+mkdir -p "$work/root" "$work/empty" "$out_dir"
 echo "ftp_compare: writing a ${size_mib} MiB file of random bytes" >&2
 head -c "$((size_mib * 1024 * 1024))" /dev/urandom >"$work/root/big.bin"
 chmod 644 "$work/root/big.bin"
@@ -94,11 +101,11 @@ url="ftp://127.0.0.1:$port/big.bin"
 # Runs one download; appends "tool wall user sys" to the results.
 measure() {
     local tool="$1"
-    local out="$work/out/big.bin"
+    local out="$out_dir/big.bin"
     rm -f "$out"
     local cmd
     case "$tool" in
-    vireo) cmd=("${vireo_cmd[@]}" "$work/out" "$url") ;;
+    vireo) cmd=("${vireo_cmd[@]}" "$out_dir" "$url") ;;
     curl) cmd=(curl -sS -P - -o "$out" "$url") ;;
     wget) cmd=(wget -q --no-passive-ftp -O "$out" "$url") ;;
     esac

@@ -2,6 +2,8 @@
 # Downloads one large file from nginx on loopback with Vireo, curl, wget and aria2c, runs
 # interleaved, and prints the median wall and CPU (user+sys) time of each tool and
 # Vireo's ratio to each. Usage: bench/http_compare.sh [size-in-MiB] [runs]
+# The copies go to OUT_DIR, by default a folder in /dev/shm (memory, so that the disk
+# does not set the pace), or in the temporary folder where there is no /dev/shm.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 size_mib="${1:-1024}"
@@ -10,14 +12,19 @@ vireo="${VIREO_BIN:-$root/build/app/vireo}"
 [[ -x "$vireo" ]] || { echo "build Vireo first (./test.sh or scripts/build.sh)" >&2; exit 2; }
 
 work="$(mktemp -d /tmp/vireo-bench.XXXXXX)"
+shm=""
+[[ -d /dev/shm && -w /dev/shm ]] && shm="$(mktemp -d /dev/shm/vireo-bench.XXXXXX)"
+out="${OUT_DIR:-${shm:-$work/out}}"
 nginx_pid=""
 cleanup() {
     [[ -n "$nginx_pid" ]] && kill "$nginx_pid" 2>/dev/null || true
     rm -rf "$work"
+    [[ -z "$shm" ]] || rm -rf "$shm"
+    [[ -z "${OUT_DIR:-}" ]] || rm -f "$OUT_DIR/big.bin"
 }
 trap cleanup EXIT
 
-mkdir -p "$work/root" "$work/out" "$work/logs" "$work/tmp"
+mkdir -p "$work/root" "$out" "$work/logs" "$work/tmp"
 head -c "$((size_mib * 1024 * 1024))" /dev/urandom > "$work/root/big.bin"
 want="$(sha256sum < "$work/root/big.bin" | cut -d' ' -f1)"
 port=$((20000 + RANDOM % 20000))
@@ -47,10 +54,10 @@ url="http://127.0.0.1:$port/big.bin"
 export VIREO_CONFIG="$work/vireo.conf" VIREO_HOME="$work/home"
 run_tool() {
     case "$1" in
-    vireo) "$vireo" --headless -q -d "$work/out" "$url" ;;
-    curl) curl -s -o "$work/out/big.bin" "$url" ;;
-    wget) wget -q -O "$work/out/big.bin" "$url" ;;
-    aria2c) aria2c -q --allow-overwrite=true --file-allocation=none -d "$work/out" -o big.bin "$url" ;;
+    vireo) "$vireo" --headless -q -d "$out" "$url" ;;
+    curl) curl -s -o "$out/big.bin" "$url" ;;
+    wget) wget -q -O "$out/big.bin" "$url" ;;
+    aria2c) aria2c -q --allow-overwrite=true --file-allocation=none -d "$out" -o big.bin "$url" ;;
     esac
 }
 
@@ -60,10 +67,10 @@ TIMEFORMAT='%R %U %S'
 for ((r = 1; r <= runs; r++)); do
     for tool in "${tools[@]}"; do
         command -v "$tool" >/dev/null || [[ "$tool" == vireo ]] || continue
-        rm -f "$work/out/"*
+        rm -f "$out/big.bin"*
         sync
         t="$( { time run_tool "$tool" >/dev/null 2>&1; } 2>&1 | tail -1)"
-        got="$(sha256sum < "$work/out/big.bin" | cut -d' ' -f1)"
+        got="$(sha256sum < "$out/big.bin" | cut -d' ' -f1)"
         if [[ "$got" != "$want" ]]; then
             echo "$tool: downloaded file differs from the source" >&2
             exit 1
@@ -85,4 +92,4 @@ for tool in "${tools[@]}"; do
     awk -v t="$tool" -v w="$w" -v c="$c" -v vw="$vw" -v vc="$vc" \
         'BEGIN {printf "%-8s %10.3f %10.3f %12.2f %12.2f\n", t, w, c, vw / w, vc / c}'
 done
-echo "($runs runs each, interleaved, ${size_mib} MiB over loopback; medians)"
+echo "($runs runs each, interleaved, ${size_mib} MiB over loopback into $out; medians)"

@@ -102,6 +102,8 @@ public:
     // What the job calls.
     void ChangeFlags(uint32_t set, uint32_t clear) override { SetFlags(set, clear); }
     bool WriteData(const char* data, size_t count) override;
+    bool TakesPipes() const override { return true; }
+    bool WriteFromPipe(int pipeFd, size_t count) override;
     void SetFileLength(int64_t length) override;
     int64_t FileLength() override { return m_file.Length(); }
     std::string ReadFileHead(size_t count) override { return m_file.ReadHead(count); }

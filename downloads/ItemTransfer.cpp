@@ -238,6 +238,16 @@ bool DownloadItem::WriteData(const char* data, size_t count) {
     return true;
 }
 
+bool DownloadItem::WriteFromPipe(int pipeFd, size_t count) {
+    if (TargetFile::FreeSpace(m_targetPath) < kMinFreeSpace ||
+        !m_file.AppendFromPipe(pipeFd, count)) {
+        FailItem(ErrDiskFull);
+        return false;
+    }
+    Notify(NotifyWritten);
+    return true;
+}
+
 bool DownloadItem::WriteDataAt(int64_t position, const char* data, size_t count) {
     if (TargetFile::FreeSpace(m_targetPath) < kMinFreeSpace ||
         !m_file.WriteAt(position, data, count)) {

@@ -31,6 +31,12 @@ public:
     // Appends a block at the end of the target file; false (and the item failed) when the
     // disk is full or the write fails.
     virtual bool WriteData(const char* data, size_t count) = 0;
+    // Whether WriteFromPipe works: the block then goes from the socket to the file
+    // without passing through the program's memory.
+    virtual bool TakesPipes() const { return false; }
+    // Appends the count bytes waiting in the pipe at the end of the target file, as
+    // WriteData does; false (and the item failed) when the disk is full or the write fails.
+    virtual bool WriteFromPipe(int /*pipeFd*/, size_t /*count*/) { return false; }
     // Cuts or extends the target file to length bytes.
     virtual void SetFileLength(int64_t length) = 0;
     virtual int64_t FileLength() = 0;

@@ -11,6 +11,12 @@
 
 #include <vector>
 
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace vireo {
 
 namespace {
@@ -23,6 +29,40 @@ public:
     void CancelLookup(int lookupId) override { SocketWindow::CancelLookup(lookupId); }
 };
 } // namespace
+
+// The pipe every plain body passes through on its way from a socket to its file. Sockets
+// are read one at a time, and each call leaves it empty.
+struct JobSocket::Pipe {
+    int readEnd = -1;
+    int writeEnd = -1;
+    size_t capacity = 0;
+    bool disabled = false;
+
+    Pipe() {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0)
+            return;
+        readEnd = fds[0];
+        writeEnd = fds[1];
+        // A larger pipe takes more per call; the system may refuse it.
+        int size = ::fcntl(writeEnd, F_SETPIPE_SZ, kPipeSize);
+        if (size <= 0)
+            size = ::fcntl(writeEnd, F_GETPIPE_SZ);
+        capacity = size > 0 ? size_t(size) : 0;
+    }
+    bool Works() const { return !disabled && capacity > 0; }
+    void Disable() { disabled = true; }
+    void Drain() const {
+        char block[64 * 1024];
+        while (::read(readEnd, block, sizeof block) > 0) {
+        }
+    }
+};
+
+JobSocket::Pipe& JobSocket::BytePipe() {
+    static Pipe* pipe = new Pipe; // kept to the end: sockets may read during shutdown
+    return *pipe;
+}
 
 Connector& NetworkConnector() {
     static NetworkConnections connector;
@@ -246,6 +286,7 @@ void JobSocket::RearmReading() {
 
 void JobSocket::EndLimit() {
     m_limited = false;
+    m_bounded = false;
     ReadGate::Instance().Forget(this);
     m_socket->setReadBufferSize(0);
 }
@@ -303,6 +344,63 @@ bool JobSocket::ReadLoop(bool passEmpty) {
             break;
         if (!m_owner->HandleData(this, buffer.data(), size_t(n)) || !OwnerValid())
             return false;
+    }
+    return DirectReadLoop(buffer);
+}
+
+bool JobSocket::DirectReadLoop(std::vector<char>& buffer) {
+    // What the socket's own buffer held is passed on: the bytes after it are taken from
+    // the system straight into our block, which spares copying every byte once more
+    // through that buffer. Encrypted bytes must go through the TLS layer.
+    if (m_ssl || m_socket->state() != QAbstractSocket::ConnectedState)
+        return true;
+    const int fd = int(m_socket->socketDescriptor());
+    if (fd < 0)
+        return true;
+    // Back to the event loop now and then, so that timers and other downloads get their
+    // turn on a fast link.
+    for (size_t taken = 0; taken < kDirectSlice;) {
+        if (int64_t plain = m_owner->PlainBytes(this); plain > 0 && BytePipe().Works()) {
+            // Bytes that go to the file as they are move from the socket to the file
+            // through a pipe, without a copy in our memory.
+            Pipe& pipe = BytePipe();
+            if (!m_bounded) {
+                // The socket itself then takes a little per event, not everything the
+                // system holds: the rest comes through the pipe.
+                m_bounded = true;
+                m_socket->setReadBufferSize(kLimitedBuffer);
+            }
+            ssize_t n = ::splice(fd, nullptr, pipe.writeEnd, nullptr,
+                                 size_t(std::min<int64_t>(plain, pipe.capacity)),
+                                 SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && (errno == EINVAL || errno == ENOSYS)) {
+                pipe.Disable(); // no splicing from this kind of socket: through memory
+                continue;
+            }
+            if (n <= 0)
+                break;
+            taken += size_t(n);
+            const bool goesOn = m_owner->HandlePiped(this, pipe.readEnd, size_t(n));
+            if (!goesOn)
+                pipe.Drain(); // the file took no more: the rest is not the next one's
+            if (!goesOn || !OwnerValid())
+                return false;
+        } else {
+            ssize_t n = ::recv(fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
+            if (n < 0 && errno == EINTR)
+                continue;
+            // Nothing waiting, the end or an error: the socket finds that out on its next
+            // read itself (an end stays readable, so it is told as before).
+            if (n <= 0)
+                break;
+            taken += size_t(n);
+            if (!m_owner->HandleData(this, buffer.data(), size_t(n)) || !OwnerValid())
+                return false;
+        }
+        if (ReadGate::Instance().Limits(m_owner->Item() ? m_owner->Item()->SpeedLimit() : 0))
+            break; // a limit was set meanwhile: the next read goes through the gate
     }
     return true;
 }

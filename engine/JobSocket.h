@@ -3,6 +3,9 @@
 // once the socket is retired, or its job has left the valid slot range, events are
 // ignored. Every read asks the read gate first (speed limits): a connection over its budget
 // stops reading until the gate wakes it.
+// Without a limit, a plain (unencrypted) connection is read straight from the system once
+// the socket's own buffer is empty, and bytes its job passes to the file unchanged go from
+// the socket to the file through a pipe: they never cross the program's memory.
 
 #include "engine/Connection.h"
 #include "engine/RateLimiter.h"
@@ -13,6 +16,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 class QTcpSocket;
 class QSslSocket;
@@ -30,6 +34,11 @@ public:
     // What the socket holds unread while a speed limit applies: beyond it the bytes stay
     // with the system, whose full buffers make the server wait.
     static constexpr qint64 kLimitedBuffer = 64 * 1024;
+    // The most one readiness event reads past the socket's own buffer before the event
+    // loop gets its turn again.
+    static constexpr size_t kDirectSlice = 1024 * 1024;
+    // What the pipe between a socket and its file holds at most.
+    static constexpr int kPipeSize = 1024 * 1024;
 
     explicit JobSocket(TransferJob* owner = nullptr);
     ~JobSocket() override;
@@ -72,6 +81,10 @@ private:
     void OnIncoming();
     // Hands every block waiting on the socket to the job; false when the job said stop.
     bool ReadLoop(bool passEmpty);
+    // Reads what else waits on a plain connection straight from the system.
+    bool DirectReadLoop(std::vector<char>& buffer);
+    struct Pipe;
+    static Pipe& BytePipe();
     // The same under a speed limit: reads what the gate allows; false when the job said
     // stop.
     bool LimitedReadLoop();
@@ -86,6 +99,7 @@ private:
     bool m_tlsFailed = false;
     bool m_limited = false;      // reads go through the gate; the buffer is bounded
     bool m_closePending = false; // closed by the peer while bytes still wait for budget
+    bool m_bounded = false;      // the socket's buffer is bounded for reads through the pipe
     QString m_tlsError;
     QTcpSocket* m_socket = nullptr;
     QSslSocket* m_ssl = nullptr;

@@ -98,6 +98,33 @@ bool TargetFile::Append(const char* data, size_t count) {
     return true;
 }
 
+bool TargetFile::AppendFromPipe(int pipeFd, size_t count) {
+    if (m_fd < 0)
+        return false;
+    while (count > 0) {
+        loff_t at = m_length;
+        ssize_t n = ::splice(pipeFd, nullptr, m_fd, &at, count, SPLICE_F_MOVE);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP))
+            break; // a file system that takes no pipes: through memory
+        if (n <= 0)
+            return false;
+        count -= size_t(n);
+        m_length += n;
+    }
+    char block[64 * 1024];
+    while (count > 0) {
+        ssize_t n = ::read(pipeFd, block, std::min(count, sizeof block));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0 || !Append(block, size_t(n)))
+            return false;
+        count -= size_t(n);
+    }
+    return true;
+}
+
 std::string TargetFile::ReadHead(size_t count) const {
     std::string out(count, '\0');
     ssize_t n = m_fd >= 0 ? ::pread(m_fd, out.data(), count, 0) : -1;

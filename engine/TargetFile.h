@@ -33,6 +33,9 @@ public:
     // room for the bytes to come.
     bool Allocate(int64_t length);
     bool Append(const char* data, size_t count);
+    // Appends exactly count bytes read from the pipe (what is left there after a failure
+    // is the caller's to drop).
+    bool AppendFromPipe(int pipeFd, size_t count);
     std::string ReadHead(size_t count) const;
     // In place; a write past the end extends the file.
     bool WriteAt(int64_t position, const char* data, size_t count);

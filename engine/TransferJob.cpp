@@ -86,6 +86,21 @@ bool TransferJob::HandleData(Connection* connection, const char* data, size_t co
     return step.GoesOn();
 }
 
+int64_t TransferJob::PlainBytes(Connection* connection) const {
+    return m_item && m_item->TakesPipes() ? PlainBytesOn(connection) : 0;
+}
+
+bool TransferJob::HandlePiped(Connection*, int pipeFd, size_t count) {
+    CallScope scope(*this);
+    Step step = Step::GoOn();
+    if (!AppendFromPipe(pipeFd, count))
+        step = Step::Ended();
+    else if (HasFlag(JF_SIZE_LIMITED) && m_size != 0 && m_bytes >= m_size)
+        step = Step::Finish();
+    Act(step);
+    return step.GoesOn();
+}
+
 void TransferJob::HandleClosed(Connection* connection) {
     CallScope scope(*this);
     Act(OnClosed(connection));
@@ -202,18 +217,36 @@ Step TransferJob::OnData(Connection*, const char* data, size_t count) {
 int TransferJob::AppendData(const char* data, size_t count) {
     if (count == 0)
         return 1;
-    if (!HasFlag(IF_RECEIVING)) {
-        m_receiveStart = m_bytes;
-        ChangeFlags(IF_RECEIVING, 0);
-        SetAttemptState(AttemptState::Receiving);
-        AddRecord("receiving data", 'R');
-    }
+    BeginReceiving();
     if (!m_item->WriteData(data, count))
         return 0;
+    Received(count);
+    return 1;
+}
+
+int TransferJob::AppendFromPipe(int pipeFd, size_t count) {
+    if (count == 0)
+        return 1;
+    BeginReceiving();
+    if (!m_item->WriteFromPipe(pipeFd, count))
+        return 0;
+    Received(count);
+    return 1;
+}
+
+void TransferJob::BeginReceiving() {
+    if (HasFlag(IF_RECEIVING))
+        return;
+    m_receiveStart = m_bytes;
+    ChangeFlags(IF_RECEIVING, 0);
+    SetAttemptState(AttemptState::Receiving);
+    AddRecord("receiving data", 'R');
+}
+
+void TransferJob::Received(size_t count) {
     m_countdown = TimeoutSetting(30);
     m_bytes += int64_t(count);
     ChangeFlags(IF_DIRTY, 0);
-    return 1;
 }
 
 Step TransferJob::OnWritable(Connection*) {

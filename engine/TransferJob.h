@@ -87,6 +87,14 @@ public:
     void HandleConnected(Connection* connection); // connected, or failed to
     // False when the connection is to be read no further.
     bool HandleData(Connection* connection, const char* data, size_t count);
+    // How many of the next bytes on the connection go to the end of the file just as
+    // they come (no header, coding or listing in them); 0 for none. Such bytes may come
+    // through HandlePiped instead of HandleData.
+    int64_t PlainBytes(Connection* connection) const;
+    // count bytes of the connection, no more than PlainBytes allowed, wait in the pipe;
+    // false when the connection is to be read no further. The pipe may still hold bytes
+    // then.
+    bool HandlePiped(Connection* connection, int pipeFd, size_t count);
     void HandleClosed(Connection* connection);
     void HandleWritable(Connection* connection);
     void HandleAccept(Connection* listener);
@@ -152,6 +160,9 @@ protected:
     virtual Step OnClosed(Connection* connection);
     // The data path: the block goes to the file; finishes once the size is reached.
     virtual Step OnData(Connection* connection, const char* data, size_t count);
+    // What PlainBytes says for the protocol; bytes it allows take the path of
+    // TransferJob::OnData.
+    virtual int64_t PlainBytesOn(const Connection*) const { return 0; }
     virtual Step OnWritable(Connection* connection);
     virtual Step OnAccept(Connection* listener);
     virtual Step OnHostResolved(const QHostInfo& reply);
@@ -189,6 +200,9 @@ protected:
     // The data path without the size limit: appends the block to the target file, counts
     // it and re-arms the time-out. 0 when the write failed (the item has failed then).
     int AppendData(const char* data, size_t count);
+    int AppendFromPipe(int pipeFd, size_t count);
+    void BeginReceiving();
+    void Received(size_t count);
 
     uint32_t m_flags = 0;
     int m_ticks = 0;

@@ -185,6 +185,10 @@ Step FtpTransfer::CheckEnd() {
     return Step::Retry();
 }
 
+int64_t FtpTransfer::PlainBytesOn(const Connection* connection) const {
+    return connection == m_data.connection.get() && m_data.use == DataUse::File ? INT64_MAX : 0;
+}
+
 Step FtpTransfer::OnData(Connection* socket, const char* data, size_t count) {
     if (socket == m_data.connection.get()) {
         if (m_data.use == DataUse::File)

@@ -54,6 +54,7 @@ protected:
     Step OnConnected(Connection* connection) override;
     Step OnClosed(Connection* connection) override;
     Step OnData(Connection* connection, const char* data, size_t count) override;
+    int64_t PlainBytesOn(const Connection* connection) const override;
     Step OnAccept(Connection* listener) override;
     Step Connect() override;
 

@@ -325,6 +325,16 @@ Step HttpTransfer::OnHeader(size_t headerLength) {
     return Body(rest.data(), rest.size());
 }
 
+int64_t HttpTransfer::PlainBytesOn(const Connection* connection) const {
+    // The body as Body passes it on: not coded, and no further than Content-Length.
+    if (connection != m_socket.get() || m_segments || m_tunnel == Tunnel::Awaiting ||
+        !m_headerDone || IsCoded())
+        return 0;
+    if (HasFlag(JF_SIZE_LIMITED) && m_size > 0)
+        return std::max<int64_t>(m_size - m_bytes, 0);
+    return INT64_MAX;
+}
+
 Step HttpTransfer::Body(const char* data, size_t count) {
     if (IsCoded())
         return CodedBody(data, count);

@@ -80,6 +80,27 @@ TEST_F(FtpVsftpd, ActiveModeDownloadIsIdenticalAndLogged) {
                          " bytes) in 1 attemps\r\n"));
 }
 
+TEST_F(FtpVsftpd, AWriteTheDiskRefusesFailsTheItemAsDiskFull) {
+    // Larger than what the system buffers at once, so that the refused writes are those
+    // of blocks passed straight from the socket to the file.
+    const QByteArray big = RandomBytes(24 * 1024 * 1024, 12);
+    server->Put("big.bin", big);
+    {
+        FileSizeCap cap(12 * 1024 * 1024);
+        h.Start(Url("/big.bin"));
+        ASSERT_TRUE(h.WaitDone());
+    }
+    EXPECT_EQ(h.finished, 0);
+    EXPECT_EQ(h.failed, 1);
+    EXPECT_EQ(h.error, ErrDiskFull);
+    // What was written stays for a resume: the start of the file, unstamped as whole.
+    QByteArray kept = h.File("big.bin");
+    EXPECT_GT(kept.size(), 0);
+    EXPECT_LE(kept.size(), 12 * 1024 * 1024);
+    EXPECT_TRUE(kept == big.left(kept.size()));
+    EXPECT_FALSE(TargetFile::IsStampedComplete(h.Path("big.bin")));
+}
+
 TEST_F(FtpVsftpd, PassiveModeAsksWithEpsv) {
     Settings().SetInt(keys::FtpPassive, 1);
     h.Start(Url("/pub/dir/data.bin"));

@@ -74,6 +74,23 @@ TEST_F(HttpNginx, FreshDownloadIsIdenticalAndLogged) {
         << server->AccessLog().toStdString();
 }
 
+TEST_F(HttpNginx, AWriteTheDiskRefusesFailsTheItemAsDiskFull) {
+    {
+        FileSizeCap cap(1024 * 1024);
+        h.Start(Url("/file.bin"));
+        ASSERT_TRUE(h.WaitDone());
+    }
+    EXPECT_EQ(h.finished, 0);
+    EXPECT_EQ(h.failed, 1);
+    EXPECT_EQ(h.error, ErrDiskFull);
+    // What was written stays for a resume: the start of the file, unstamped as whole.
+    QByteArray kept = h.File("file.bin");
+    EXPECT_GT(kept.size(), 0);
+    EXPECT_LE(kept.size(), 1024 * 1024);
+    EXPECT_TRUE(kept == source.left(kept.size()));
+    EXPECT_FALSE(TargetFile::IsStampedComplete(h.Path("file.bin")));
+}
+
 TEST_F(HttpNginx, CompressedAndChunkedBodiesAreStoredDecoded) {
     for (const char* path : {"/text.txt", "/chunked/text.txt"}) {
         ItemHarness run;

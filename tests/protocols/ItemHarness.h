@@ -17,7 +17,33 @@
 #include <string>
 #include <vector>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace vireo::test {
+
+// While it lives, no file of this process may grow past bytes: a write beyond fails as on
+// a full disk (EFBIG, with the signal it would raise ignored).
+class FileSizeCap {
+public:
+    explicit FileSizeCap(rlim_t bytes) {
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit capped = m_old;
+        capped.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &capped);
+    }
+    ~FileSizeCap() {
+        ::setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+    FileSizeCap(const FileSizeCap&) = delete;
+    FileSizeCap& operator=(const FileSizeCap&) = delete;
+
+private:
+    rlimit m_old{};
+    void (*m_oldHandler)(int) = nullptr;
+};
 
 class ItemHarness : public ItemOwner {
 public:
