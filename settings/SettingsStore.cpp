@@ -58,7 +58,8 @@ void SettingsStore::SetInt(std::string_view key, int value) {
     else
         m_ints.emplace(std::string(key), value);
     m_store.setValue(StoreKey(key), value);
-    m_store.sync();
+    if (m_batches == 0)
+        m_store.sync();
 }
 
 std::string SettingsStore::GetString(std::string_view key, std::string_view fallback) {
@@ -92,7 +93,8 @@ void SettingsStore::SetString(std::string_view key, std::string_view value) {
     else
         m_strings.emplace(std::string(key), std::string(value));
     m_store.setValue(StoreKey(key), QString::fromUtf8(value.data(), qsizetype(value.size())));
-    m_store.sync();
+    if (m_batches == 0)
+        m_store.sync();
 }
 
 void SettingsStore::OverrideInt(std::string_view key, int value) {

@@ -77,6 +77,23 @@ public:
         SettingsStore& m_store;
     };
 
+    // Many writes at once (the first run's values), while it lives: each write reaches the
+    // cache at once and the file once, when the last batch ends, instead of the file being
+    // written and synced to the disk for every key.
+    class Batch {
+    public:
+        explicit Batch(SettingsStore& store) : m_store(store) { ++m_store.m_batches; }
+        ~Batch() {
+            if (--m_store.m_batches == 0)
+                m_store.m_store.sync();
+        }
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        SettingsStore& m_store;
+    };
+
     QString FilePath() const { return m_store.fileName(); }
 
 private:
@@ -88,6 +105,7 @@ private:
     std::map<std::string, int, std::less<>> m_intOverrides;
     std::map<std::string, std::string, std::less<>> m_stringOverrides;
     int m_editing = 0; // StoredValues alive
+    int m_batches = 0; // Batch alive
 };
 
 // The program-wide store, opened at DefaultPath() on first use.

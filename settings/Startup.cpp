@@ -34,6 +34,7 @@ std::string UserDownloadDirectory(const std::string& fallback) {
 }
 
 void RunFirstRun(SettingsStore& store, const std::string& downloadDir) {
+    SettingsStore::Batch batch(store); // one write of the file, not one a key
     for (const FirstRunValue& v : kFirstRunValues) {
         if (v.isText)
             store.SetString(v.key, v.text);

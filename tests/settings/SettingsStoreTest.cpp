@@ -1,6 +1,7 @@
 #include "settings/SettingsStore.h"
 #include "TempSettings.h"
 
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 using namespace vireo;
@@ -26,6 +27,25 @@ TEST(SettingsStore, WritesReachTheFileAtOnce) {
     EXPECT_EQ(other.GetString(keys::DownPath), "/tmp/a b,c");
     // Key names keep their case.
     EXPECT_EQ(other.GetInt("MaxDown", -5), -5);
+}
+
+TEST(SettingsStore, ABatchWritesTheFileOnceWhenItsLastScopeEnds) {
+    test::TempSettings temp;
+    QFileInfo file(temp.ConfigPath());
+    {
+        SettingsStore::Batch outer(Settings());
+        {
+            SettingsStore::Batch inner(Settings());
+            Settings().SetInt(keys::MaxDown, 9);
+            Settings().SetString(keys::DownPath, "/tmp/batch");
+        }
+        EXPECT_EQ(Settings().GetInt(keys::MaxDown), 9); // the store answers at once
+        file.refresh();
+        EXPECT_FALSE(file.exists() && file.size() > 0); // the file waits for the batch
+    }
+    SettingsStore other(temp.ConfigPath());
+    EXPECT_EQ(other.GetInt(keys::MaxDown), 9);
+    EXPECT_EQ(other.GetString(keys::DownPath), "/tmp/batch");
 }
 
 TEST(SettingsStore, StoresUnderSectionSetup) {
