@@ -28,6 +28,15 @@ QString SettingsStore::StoreKey(std::string_view key) const {
     return QStringLiteral("setup/") + QString::fromUtf8(key.data(), qsizetype(key.size()));
 }
 
+bool SettingsStore::Holds(std::string_view key, const QString& text) const {
+    // Every sync locks, rewrites and flushes the whole file to the disk: a value written
+    // again unchanged (the working folder at each start) must not cost that.
+    QVariant stored = m_store.value(StoreKey(key));
+    // Values this process wrote are held as numbers until the file is read again.
+    int type = stored.typeId();
+    return (type == QMetaType::QString || type == QMetaType::Int) && stored.toString() == text;
+}
+
 int SettingsStore::GetInt(std::string_view key, int fallback) {
     if (auto it = m_intOverrides.find(key); m_editing == 0 && it != m_intOverrides.end())
         return it->second;
@@ -57,6 +66,9 @@ void SettingsStore::SetInt(std::string_view key, int value) {
         it->second = value;
     else
         m_ints.emplace(std::string(key), value);
+    QString text = QString::number(value);
+    if (Holds(key, text))
+        return;
     m_store.setValue(StoreKey(key), value);
     if (m_batches == 0)
         m_store.sync();
@@ -92,7 +104,10 @@ void SettingsStore::SetString(std::string_view key, std::string_view value) {
         it->second = std::string(value);
     else
         m_strings.emplace(std::string(key), std::string(value));
-    m_store.setValue(StoreKey(key), QString::fromUtf8(value.data(), qsizetype(value.size())));
+    QString text = QString::fromUtf8(value.data(), qsizetype(value.size()));
+    if (Holds(key, text))
+        return;
+    m_store.setValue(StoreKey(key), text);
     if (m_batches == 0)
         m_store.sync();
 }

@@ -98,6 +98,8 @@ public:
 
 private:
     QString StoreKey(std::string_view key) const;
+    // Whether the file already holds exactly this text for key.
+    bool Holds(std::string_view key, const QString& text) const;
 
     QSettings m_store;
     std::map<std::string, int, std::less<>> m_ints;

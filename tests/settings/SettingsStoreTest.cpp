@@ -3,6 +3,8 @@
 
 #include <QFileInfo>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace vireo;
 
@@ -46,6 +48,31 @@ TEST(SettingsStore, ABatchWritesTheFileOnceWhenItsLastScopeEnds) {
     SettingsStore other(temp.ConfigPath());
     EXPECT_EQ(other.GetInt(keys::MaxDown), 9);
     EXPECT_EQ(other.GetString(keys::DownPath), "/tmp/batch");
+}
+
+TEST(SettingsStore, AValueWrittenAgainUnchangedLeavesTheFileAlone) {
+    test::TempSettings temp;
+    Settings().SetInt(keys::MaxDown, 4);
+    Settings().SetString(keys::Cwd, "/home/u");
+    temp.Reopen(); // values as read back from the file
+    // A second name keeps the file's first inode alive, so a rewrite cannot reuse it.
+    QByteArray path = temp.ConfigPath().toLocal8Bit();
+    QByteArray probe = path + ".probe";
+    ASSERT_EQ(::link(path.constData(), probe.constData()), 0);
+    auto same = [&] {
+        struct stat a {
+        }, b{};
+        return ::stat(path.constData(), &a) == 0 && ::stat(probe.constData(), &b) == 0 &&
+               a.st_ino == b.st_ino;
+    };
+    Settings().SetInt(keys::MaxDown, 4);
+    Settings().SetString(keys::Cwd, "/home/u");
+    EXPECT_TRUE(same()); // every write replaces the file, so none happened
+    Settings().SetString(keys::Cwd, "/home/v");
+    EXPECT_FALSE(same());
+    SettingsStore other(temp.ConfigPath());
+    EXPECT_EQ(other.GetString(keys::Cwd), "/home/v");
+    EXPECT_EQ(other.GetInt(keys::MaxDown), 4);
 }
 
 TEST(SettingsStore, StoresUnderSectionSetup) {
