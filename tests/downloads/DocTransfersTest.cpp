@@ -287,6 +287,30 @@ TEST_F(DocTransfers, APartialFileOfAnUnchangedSourceIsAppendedTo) {
     }
 }
 
+// Eight segments against each web server users run: the pieces are asked for over several
+// connections, each with a range and the file's version, and the file arrives whole.
+TEST_F(DocTransfers, ASegmentedDownloadEndsWholeFromEveryWebServer) {
+    WebServers web;
+    ASSERT_TRUE(web.Start());
+    Settings().SetInt(keys::Segments, 8);
+    int seed = 70;
+    for (const Source& source : web.Sources()) {
+        QString name = QString("parts%1.bin").arg(seed);
+        QByteArray data = RandomBytes(6 * 1024 * 1024 + 777, quint32(++seed));
+        ASSERT_TRUE(SetModified(source.put(name, data), ADayAgo()));
+        Entry done = RunOne(source.url(name));
+        EXPECT_EQ(done.state, ItemState::Done) << source.kind;
+        EXPECT_TRUE(ReadBytes(Path(done.name)) == data) << source.kind;
+        EXPECT_TRUE(TargetFile::IsStampedComplete(Path(done.name))) << source.kind;
+        QString log = source.accessLog();
+        int ranged = 0;
+        for (const QString& line : log.split('\n'))
+            if (line.contains("/" + name + " ") && line.contains(" 206 "))
+                ++ranged;
+        EXPECT_GE(ranged, 4) << source.kind << "\n" << log.toStdString();
+    }
+}
+
 TEST_F(DocTransfers, FilesVireoDidNotMakeAreNeverTouched) {
     NginxPeer nginx;
     ASSERT_TRUE(nginx.Start());
