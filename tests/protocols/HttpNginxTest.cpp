@@ -9,6 +9,7 @@
 #include "peers/TestFiles.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -227,6 +228,21 @@ TEST_F(HttpNginx, HttpsVerifiesCertificates) {
     EXPECT_EQ(untrusted.error, ErrCertificate);
     EXPECT_EQ(untrusted.item->ErrorText(), "certificate error");
     EXPECT_TRUE(untrusted.LogHas(" E certificate error: "));
+    unsetenv("VIREO_CA_FILE");
+}
+
+// Segments over TLS: every connection makes its own verified handshake.
+TEST_F(HttpNginx, HttpsInSegments) {
+    setenv("VIREO_CA_FILE", server->CaFile().toLocal8Bit().constData(), 1);
+    Settings().SetInt(keys::Segments, 4);
+    const QByteArray data = RandomBytes(5 * 1024 * 1024 + 3, 77);
+    server->Put("tls-parts.bin", data);
+    h.Start(server->HttpsUrl("/tls-parts.bin").toStdString());
+    ASSERT_TRUE(h.WaitDone(30000)) << h.LogText();
+    EXPECT_EQ(h.finished, 1) << h.LogText();
+    EXPECT_TRUE(h.File("tls-parts.bin") == data);
+    EXPECT_GE(server->AccessLog().count(QRegularExpression("tls-parts.bin HTTP/1.1\" 206 ")), 3)
+        << server->AccessLog().toStdString();
     unsetenv("VIREO_CA_FILE");
 }
 
