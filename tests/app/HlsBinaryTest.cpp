@@ -11,6 +11,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSaveFile>
@@ -210,6 +212,17 @@ protected:
         return probe;
     }
 
+    // The JSON objects the run printed with the given event.
+    static std::vector<QJsonObject> JsonEvents(const QString& output, const QString& event) {
+        std::vector<QJsonObject> events;
+        for (const QString& line : output.split('\n')) {
+            QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
+            if (object["event"].toString() == event)
+                events.push_back(object);
+        }
+        return events;
+    }
+
     TempSettings temp;
     NginxPeer server;
     QString out, logs;
@@ -295,18 +308,102 @@ TEST_F(HlsRecording, MasterTakesTheHighestBandwidthAndAKilledRecordingContinues)
         std::string::npos)
         << std::string(state, size_t(n));
 
+    // A cap that the first run did not have would take the low variant: the recording
+    // still goes on with the variant it began with, and tells that one.
     QFile::remove(logs + "/master.ts.log");
-    output = Run({url}, dir, &status);
+    output = Run({"--json", "--hls-max-height", "200", url}, dir, &status);
     EXPECT_EQ(status, 0) << output.toStdString();
     EXPECT_TRUE(ReadWholeFile(file) == high);
     log = Log("master.ts");
     EXPECT_TRUE(log.contains("continuing the recording at segment ")) << log.toStdString();
+    EXPECT_TRUE(log.contains("variant: " + server.HttpUrl("/slow/master/high/index.m3u8") +
+                             " (as the recording began)"))
+        << log.toStdString();
+    std::vector<QJsonObject> done = JsonEvents(output, "done");
+    ASSERT_EQ(done.size(), 1u) << output.toStdString();
+    const QJsonObject highVariant{{"uri", server.HttpUrl("/slow/master/high/index.m3u8")},
+                                  {"bandwidth", 6500000},
+                                  {"resolution", "320x240"}};
+    EXPECT_EQ(done[0]["variant"].toObject(), highVariant) << output.toStdString();
+    // Some seconds at 2 MB/s: progress lines, each naming the variant once it is known.
+    std::vector<QJsonObject> progress = JsonEvents(output, "progress");
+    ASSERT_FALSE(progress.empty()) << output.toStdString();
+    EXPECT_EQ(progress.back()["variant"].toObject(), highVariant) << output.toStdString();
+    for (const QJsonObject& line : progress) {
+        if (line.contains("variant")) {
+            EXPECT_EQ(line["variant"].toObject(), highVariant);
+        }
+    }
     std::vector<int> second = SegmentsLogged(log);
     ASSERT_FALSE(second.empty());
     EXPECT_GT(second.front(), 0); // the segments the first run wrote were not fetched again
     EXPECT_EQ(second.back(), 5);
     // The finished recording keeps no state.
     EXPECT_LT(::getxattr(file.toUtf8().constData(), "user.vireo.stream", state, sizeof state), 0);
+}
+
+TEST_F(HlsRecording, TheVariantKeepsWithinTheCapAndJsonNamesIt) {
+    Serve("master");
+    Serve("master/low");
+    Serve("master/high");
+    const QByteArray low = Concat(TheStreams().Dir("master/low"), "", "seg%1.ts", 6);
+    const QByteArray high = Concat(TheStreams().Dir("master/high"), "", "seg%1.ts", 6);
+    const QJsonObject lowVariant{{"uri", server.HttpUrl("/master/low/index.m3u8")},
+                                 {"bandwidth", 300000},
+                                 {"resolution", "160x120"}};
+    const QJsonObject highVariant{{"uri", server.HttpUrl("/master/high/index.m3u8")},
+                                  {"bandwidth", 6500000},
+                                  {"resolution", "320x240"}};
+    struct Case {
+        int storedHeight; // the setting "hlsmaxheight"
+        QStringList args;
+        const QByteArray& recorded;
+        const QJsonObject& variant;
+        const char* why;
+    } cases[] = {
+        {120, {}, low, lowVariant, "(the highest bandwidth within 120 lines)"},
+        {0,
+         {"--hls-max-bandwidth", "6500000"},
+         high,
+         highVariant,
+         "(the highest bandwidth within 6500000 bits/s)"},
+        {0,
+         {"--hls-max-bandwidth", "100k"},
+         low,
+         lowVariant,
+         "(the lowest bandwidth: none is within 102400 bits/s)"},
+        {120, {"--hls-max-height", "0"}, high, highVariant, "(the highest bandwidth)"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        Settings().SetInt(keys::HlsMaxHeight, c.storedHeight);
+        QString dir = out + "/cap" + QString::number(n++);
+        int status = 0;
+        QString output =
+            Run(QStringList{"--json"} + c.args + QStringList{server.HttpUrl("/master/master.m3u8")},
+                dir, &status);
+        ASSERT_EQ(status, 0) << output.toStdString();
+        EXPECT_TRUE(ReadWholeFile(dir + "/master.ts") == c.recorded);
+        QString log = Log("master.ts");
+        EXPECT_TRUE(log.contains("variant: " + c.variant["uri"].toString() + ", bandwidth " +
+                                 QString::number(c.variant["bandwidth"].toInteger()) +
+                                 ", resolution " + c.variant["resolution"].toString() + " " +
+                                 c.why))
+            << log.toStdString();
+        std::vector<QJsonObject> done = JsonEvents(output, "done");
+        ASSERT_EQ(done.size(), 1u) << output.toStdString();
+        EXPECT_EQ(done[0]["variant"].toObject(), c.variant) << output.toStdString();
+        QFile::remove(logs + "/master.ts.log");
+    }
+    // A media playlist given directly has no variant to tell.
+    Serve("ts");
+    int status = 0;
+    QString output = Run({"--json", server.HttpUrl("/ts/index.m3u8")}, out + "/direct", &status);
+    ASSERT_EQ(status, 0) << output.toStdString();
+    std::vector<QJsonObject> done = JsonEvents(output, "done");
+    ASSERT_EQ(done.size(), 1u) << output.toStdString();
+    EXPECT_FALSE(done[0].contains("variant")) << output.toStdString();
 }
 
 TEST_F(HlsRecording, LivePlaylistIsRecordedWithoutGapsOrRepeatsUntilStopped) {
