@@ -405,11 +405,22 @@ Step HlsTransfer::OnMediaPlaylist(const HlsPlaylist& list) {
               '!');
     if (m_next < 0)
         m_next = first;
+    bool restart = m_firstRead && !m_resume.Empty();
+    m_firstRead = false;
     if (first > m_next) {
-        std::string why = "segments " + std::to_string(m_next) + " to " +
-                          std::to_string(first - 1) +
-                          " left the playlist before they were recorded";
-        return Broken(why, ErrCorrupted);
+        std::string lost =
+            "segments " + std::to_string(m_next) + " to " + std::to_string(first - 1);
+        // What a live stream sent while nobody recorded it is gone for good: the recording
+        // goes on from where the stream is now. Within one running recording a gap is
+        // media lost unseen, and a playlist with an end must not lose any.
+        if (!restart || !m_live)
+            return Broken(lost + " left the playlist before they were recorded", ErrCorrupted);
+        AddRecord(lost +
+                      " left the playlist while the recording was stopped: it continues at "
+                      "segment " +
+                      std::to_string(first),
+                  '!');
+        m_next = first;
     }
     if (m_next > end && list.endList)
         return Broken("the playlist ends at segment " + std::to_string(end - 1) +

@@ -6,7 +6,8 @@
 // decrypted when the playlist says AES-128. A playlist without an end is reloaded every
 // target duration and recorded until the user stops it. After each segment the state of
 // the recording is kept with the file, so that a later start continues at the next
-// segment.
+// segment; a live playlist that has moved past it while the recording was stopped
+// continues at its first segment.
 //
 // Each fetch has the item's time-out; one that fails ends the attempt, and the next
 // attempt fetches it again, until the item's attempts are used up. A segment done gives
@@ -93,6 +94,7 @@ private:
     // The master playlist's variants, to tell the item about the one the recording goes
     // on with.
     std::vector<HlsVariant> m_variants;
+    bool m_firstRead = true; // no media playlist of this start has been read yet
     std::deque<HlsSegment> m_queue;
     int64_t m_next = -1; // media sequence number of the next segment to write
     bool m_live = false;

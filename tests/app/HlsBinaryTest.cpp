@@ -212,6 +212,44 @@ protected:
         return probe;
     }
 
+    // The live playlist: a sliding window of three one-second segments from first, with an
+    // end when end is set.
+    void WriteWindow(int first, bool end = false) {
+        QByteArray text = "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:1\n"
+                          "#EXT-X-MEDIA-SEQUENCE:" +
+                          QByteArray::number(first) + "\n";
+        for (int i = first; i < first + 3; ++i)
+            text += "#EXTINF:1.000000,\nseg" + QByteArray::number(i) + ".ts\n";
+        if (end)
+            text += "#EXT-X-ENDLIST\n";
+        QSaveFile f(server.DocRoot() + "/live/live.m3u8");
+        f.open(QIODevice::WriteOnly);
+        f.write(text);
+        f.commit();
+    }
+    // Moves the window on by one segment every second, from first, for ms or until the run
+    // ends; the window's first segment at the end.
+    int Advance(QProcess& p, int first, int ms) {
+        QElapsedTimer clock;
+        clock.start();
+        int shown = -1;
+        WaitUntil(
+            [&] {
+                int now = first + int(clock.elapsed() / 1000);
+                if (now != shown)
+                    WriteWindow(shown = now);
+                return p.state() == QProcess::NotRunning;
+            },
+            ms);
+        return shown;
+    }
+    // SIGINT to a run that is still going; false when it had ended already or does not end.
+    static bool Interrupt(QProcess& p) {
+        if (p.state() != QProcess::Running)
+            return false;
+        ::kill(pid_t(p.processId()), SIGINT);
+        return p.waitForFinished(10000);
+    }
     // The JSON objects the run printed with the given event.
     static std::vector<QJsonObject> JsonEvents(const QString& output, const QString& event) {
         std::vector<QJsonObject> events;
@@ -408,36 +446,12 @@ TEST_F(HlsRecording, TheVariantKeepsWithinTheCapAndJsonNamesIt) {
 
 TEST_F(HlsRecording, LivePlaylistIsRecordedWithoutGapsOrRepeatsUntilStopped) {
     Serve("live");
-    const QString docRoot = server.DocRoot();
-    // A sliding window of three one-second segments that moves on every second.
-    auto writeWindow = [&](int first) {
-        QByteArray text = "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:1\n"
-                          "#EXT-X-MEDIA-SEQUENCE:" +
-                          QByteArray::number(first) + "\n";
-        for (int i = first; i < first + 3; ++i)
-            text += "#EXTINF:1.000000,\nseg" + QByteArray::number(i) + ".ts\n";
-        QSaveFile f(docRoot + "/live/live.m3u8");
-        f.open(QIODevice::WriteOnly);
-        f.write(text);
-        f.commit();
-    };
-    int window = 0;
-    writeWindow(window);
+    WriteWindow(0);
     QProcess p;
     const QString dir = out + "/live";
     Launch(p, {server.HttpUrl("/live/live.m3u8")}, dir);
-    QElapsedTimer clock;
-    clock.start();
-    WaitUntil(
-        [&] {
-            int now = int(clock.elapsed() / 1000);
-            if (now != window)
-                writeWindow(window = now);
-            return false;
-        },
-        14000);
-    ::kill(pid_t(p.processId()), SIGINT);
-    ASSERT_TRUE(p.waitForFinished(10000));
+    Advance(p, 0, 14000);
+    ASSERT_TRUE(Interrupt(p)) << p.readAllStandardError().toStdString();
     EXPECT_EQ(p.exitCode(), 130) << p.readAllStandardError().toStdString();
 
     QString log = Log("live.ts");
@@ -451,6 +465,70 @@ TEST_F(HlsRecording, LivePlaylistIsRecordedWithoutGapsOrRepeatsUntilStopped) {
     EXPECT_EQ(probe.codecs, (QStringList{"aac", "h264"}));
     EXPECT_NEAR(probe.duration, double(numbers.size()), 1.5);
     EXPECT_EQ(probe.decodeErrors, "");
+}
+
+TEST_F(HlsRecording, ARestartedLiveRecordingGoesOnAtTheLiveEdge) {
+    Serve("live");
+    const QString url = server.HttpUrl("/live/live.m3u8");
+    const QString dir = out + "/live", file = dir + "/live.ts";
+    WriteWindow(0);
+    QProcess first;
+    Launch(first, {url}, dir);
+    Advance(first, 0, 5000);
+    ASSERT_TRUE(Interrupt(first)) << first.readAllStandardError().toStdString();
+    EXPECT_EQ(first.exitCode(), 130);
+    std::vector<int> before = SegmentsLogged(Log("live.ts"));
+    ASSERT_GE(before.size(), 3u) << Log("live.ts").toStdString();
+    QFile::remove(logs + "/live.ts.log");
+
+    // While nothing records, the window moves past the next segment.
+    const int edge = before.back() + 4;
+    WriteWindow(edge);
+    QProcess second;
+    Launch(second, {url}, dir);
+    int window = Advance(second, edge, 5000);
+    // Within a running recording a gap still fails the entry: the user must hear of it.
+    WriteWindow(window + 6);
+    second.waitForFinished(15000);
+    QString output = second.readAllStandardOutput() + second.readAllStandardError();
+    ASSERT_EQ(second.state(), QProcess::NotRunning) << RunningLogs().toStdString();
+    EXPECT_EQ(second.exitCode(), 1) << output.toStdString();
+    EXPECT_TRUE(output.contains("left the playlist before they were recorded"))
+        << output.toStdString();
+
+    QString log = Log("live.ts");
+    EXPECT_TRUE(
+        log.contains("continuing the recording at segment " + QString::number(before.back() + 1)))
+        << log.toStdString();
+    QRegularExpression warning("segments (\\d+) to (\\d+) left the playlist while the recording "
+                               "was stopped: it continues at segment (\\d+)");
+    QRegularExpressionMatch m = warning.match(log);
+    ASSERT_TRUE(m.hasMatch()) << log.toStdString();
+    EXPECT_EQ(m.captured(1).toInt(), before.back() + 1);
+    int resumed = m.captured(3).toInt();
+    EXPECT_EQ(m.captured(2).toInt(), resumed - 1);
+    EXPECT_GE(resumed, edge);
+    std::vector<int> after = SegmentsLogged(log);
+    ASSERT_GE(after.size(), 3u) << log.toStdString();
+    EXPECT_EQ(after.front(), resumed);
+    for (size_t i = 1; i < after.size(); ++i)
+        EXPECT_EQ(after[i], after[i - 1] + 1) << log.toStdString();
+    Probe probe = Examine(file);
+    EXPECT_EQ(probe.codecs, (QStringList{"aac", "h264"}));
+    // The stretch that went by unrecorded is a jump in time, not a break in the stream.
+    EXPECT_EQ(probe.decodeErrors, "");
+    EXPECT_GT(probe.duration, double(before.size() + after.size()) - 1);
+    QFile::remove(logs + "/live.ts.log");
+
+    // A playlist with an end that has moved past the kept state fails as it always did.
+    WriteWindow(after.back() + 5, true);
+    int status = 0;
+    output = Run({url}, dir, &status);
+    EXPECT_EQ(status, 1) << output.toStdString();
+    EXPECT_TRUE(output.contains("segments " + QString::number(after.back() + 1) + " to " +
+                                QString::number(after.back() + 4) +
+                                " left the playlist before they were recorded"))
+        << output.toStdString();
 }
 
 TEST_F(HlsRecording, WhatCannotBeRecordedFailsWithAClearText) {
