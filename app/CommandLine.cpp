@@ -3,8 +3,10 @@
 #include "engine/Checksum.h"
 #include "engine/RateLimiter.h"
 #include "settings/ProxyDetect.h"
+#include "settings/SettingsKeys.h"
 
 #include <charconv>
+#include <climits>
 
 namespace vireo {
 
@@ -29,7 +31,8 @@ const char kUsage[] =
     "  --json               one JSON object a line on standard output for each start,\n"
     "                       progress (once a second), finish and failure, then a\n"
     "                       summary; fields: event, url, file, bytes, size, speed,\n"
-    "                       error, text\n"
+    "                       error, text, checksum, variant (a stream's: uri, bandwidth,\n"
+    "                       resolution)\n"
     "  --timeout S          seconds without progress before an attempt fails\n"
     "  --tries N            attempts per download\n"
     "  --proxy URL          fetch every address through this HTTP proxy\n"
@@ -48,6 +51,13 @@ const char kUsage[] =
     "                       limit), instead of the setting \"maxspeed\"\n"
     "  --checksum TYPE=HEX  with one address: the digest the file must have (sha-256,\n"
     "                       sha-1 or md5); a file that differs fails\n"
+    "  --hls-max-height N   of a stream's variants, record the one of the highest\n"
+    "                       bandwidth that has at most N lines (0 = no cap; when\n"
+    "                       no variant fits the caps, the lowest), instead of the\n"
+    "                       setting \"hlsmaxheight\"\n"
+    "  --hls-max-bandwidth RATE  the same with at most RATE bits a second (800k,\n"
+    "                       2M, k and M as for --limit-rate), instead of the\n"
+    "                       setting \"hlsmaxbandwidth\"\n"
     "  --help               show this text and exit\n"
     "  --version            show the version and exit\n"
     "\n"
@@ -78,11 +88,11 @@ struct ValueOption {
     const char* longName;
 };
 constexpr ValueOption kValueOptions[] = {
-    {'d', "--dir"},    {'j', "--jobs"},         {'i', "--input"}, {'o', "--output"},
-    {0, "--proxy"},    {0, "--user"},           {0, "--timeout"}, {0, "--tries"},
-    {0, "--header"},   {0, "--user-agent"},     {0, "--links"},   {0, "--accept"},
-    {0, "--reject"},   {0, "--ca-certificate"}, {0, "--log-dir"}, {0, "--limit-rate"},
-    {0, "--checksum"}, {'s', "--segments"},
+    {'d', "--dir"},    {'j', "--jobs"},         {'i', "--input"},        {'o', "--output"},
+    {0, "--proxy"},    {0, "--user"},           {0, "--timeout"},        {0, "--tries"},
+    {0, "--header"},   {0, "--user-agent"},     {0, "--links"},          {0, "--accept"},
+    {0, "--reject"},   {0, "--ca-certificate"}, {0, "--log-dir"},        {0, "--limit-rate"},
+    {0, "--checksum"}, {'s', "--segments"},     {0, "--hls-max-height"}, {0, "--hls-max-bandwidth"},
 };
 
 // A whole number from low to high, or -1.
@@ -236,6 +246,16 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args) {
             if ((o.limitRate = ParseRateText(value)) < 0)
                 return Fail("--limit-rate takes bytes a second, with k or M after the number "
                             "(500k, 2M), not '" +
+                            value + "'");
+        } else if (name == "--hls-max-height") {
+            if ((o.hlsMaxHeight = Number(value, 0, keys::kMaxHlsHeight)) < 0)
+                return Fail("--hls-max-height takes lines from 0 to " +
+                            std::to_string(keys::kMaxHlsHeight) + ", not '" + value + "'");
+        } else if (name == "--hls-max-bandwidth") {
+            o.hlsMaxBandwidth = ParseRateText(value);
+            if (o.hlsMaxBandwidth < 0 || o.hlsMaxBandwidth > INT_MAX)
+                return Fail("--hls-max-bandwidth takes bits a second, with k or M after the "
+                            "number (800k, 2M), not '" +
                             value + "'");
         } else if (name == "--checksum") {
             if (!ParseDigestText(value).Valid())

@@ -76,6 +76,10 @@ bool ApplyRunOptions(const RunOptions& options, bool terminal, std::vector<RunLi
         settings.OverrideInt(keys::MaxAttemp, options.tries);
     if (options.segments > 0)
         settings.OverrideInt(keys::Segments, options.segments);
+    if (options.hlsMaxHeight >= 0)
+        settings.OverrideInt(keys::HlsMaxHeight, options.hlsMaxHeight);
+    if (options.hlsMaxBandwidth >= 0)
+        settings.OverrideInt(keys::HlsMaxBandwidth, int(options.hlsMaxBandwidth));
     if (options.ftpPassive)
         settings.OverrideInt(keys::FtpPassive, 1);
     if (!options.accept.empty()) {

@@ -44,14 +44,16 @@ struct RunOptions {
     std::string logDir;               // --log-dir: transfer logs kept there
     int64_t limitRate = -1;           // --limit-rate, bytes per second; -1 = stored
     std::string checksum;             // --checksum TYPE=HEX for the one address
+    int hlsMaxHeight = -1;            // --hls-max-height, lines; -1 = stored, 0 = no cap
+    int64_t hlsMaxBandwidth = -1;     // --hls-max-bandwidth, bits/s; -1 = stored, 0 = no cap
 };
 
 // Applies the options as this run's overrides of the settings (directory, parallel
-// downloads, segments, time-out, attempts, passive FTP, CA file, link filter, transfer logs), the
-// proxy rule and the request's extra lines, and reads the list files ("-" is standard
-// input). A terminal run also takes its proxies from the environment (http_proxy and
-// the rest) unless --proxy or --no-proxy is given. Before the document starts. False with
-// the reason (one line, no "vireo: ") in error when one of them cannot be used.
+// downloads, segments, time-out, attempts, passive FTP, CA file, link filter, transfer
+// logs, the cap on a stream's variant), the proxy rule and the request's extra lines, and
+// reads the list files ("-" is standard input). A terminal run also takes its proxies from the
+// environment (http_proxy and the rest) unless --proxy or --no-proxy is given. Before the document
+// starts. False with the reason (one line, no "vireo: ") in error when one of them cannot be used.
 bool ApplyRunOptions(const RunOptions& options, bool terminal, std::vector<RunList>& lists,
                      std::string& error);
 

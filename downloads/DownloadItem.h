@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace vireo {
@@ -121,6 +122,10 @@ public:
     void StoreSegments(const SegmentState& state) override { m_file.SetSegments(state); }
     StreamState StoredStream() override { return m_file.Stream(); }
     void StoreStream(const StreamState& state) override { m_file.SetStream(state); }
+    void NoteVariant(const StreamVariant& variant) override { m_variant = variant; }
+    // The master playlist's variant this start records; empty before it is chosen and for
+    // every other download.
+    const std::optional<StreamVariant>& Variant() const { return m_variant; }
     bool SetTargetExtension(std::string_view extension) override;
     bool AllocateFile(int64_t length) override;
     bool WriteDataAt(int64_t position, const char* data, size_t count) override;
@@ -190,6 +195,7 @@ protected:
     // item stopped, restarted or deleted meanwhile) is dropped.
     std::shared_ptr<int> m_digestWait;
     int64_t m_speedLimit = 0;
+    std::optional<StreamVariant> m_variant;
 };
 
 } // namespace vireo

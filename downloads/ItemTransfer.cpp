@@ -73,6 +73,7 @@ void DownloadItem::CloseTarget(bool discard) {
 bool DownloadItem::StartItem(const std::string& url, const std::string& fileName, bool resume) {
     m_digestWait.reset();
     m_digestCheck = DigestCheck::None;
+    m_variant.reset();
     DeleteJob();
     CloseTarget();
     m_flags = 0;

@@ -15,6 +15,14 @@
 
 namespace vireo {
 
+// The variant of a master playlist that a recording records.
+struct StreamVariant {
+    std::string uri;
+    int64_t bandwidth = -1;    // bits per second; -1 when the master playlist does not say
+    int width = 0, height = 0; // 0 when it names no resolution
+    bool operator==(const StreamVariant&) const = default;
+};
+
 class JobHost {
 public:
     virtual ~JobHost() = default;
@@ -58,6 +66,8 @@ public:
     // A stream recording: where it stands, kept with the target file.
     virtual StreamState StoredStream() { return {}; }
     virtual void StoreStream(const StreamState&) {}
+    // The recording of a master playlist knows which of its variants it records.
+    virtual void NoteVariant(const StreamVariant&) {}
     // The recording's kind is known: the target's name gets this extension (".mp4"). A
     // file this start made and left empty is renamed; a partial file of an earlier run
     // under the new name is opened to be continued. False (and the item failed) when no

@@ -98,12 +98,31 @@ std::array<uint8_t, 16> SequenceIv(int64_t sequence) {
     return iv;
 }
 
-const HlsVariant* HighestBandwidth(const std::vector<HlsVariant>& variants) {
-    const HlsVariant* best = nullptr;
-    for (const HlsVariant& v : variants)
-        if (!best || v.bandwidth > best->bandwidth)
-            best = &v;
-    return best;
+HlsVariantChoice ChooseVariant(const std::vector<HlsVariant>& variants, const HlsVariantCap& cap) {
+    auto within = [&](const HlsVariant& v) {
+        return (cap.maxHeight <= 0 || v.height <= cap.maxHeight) &&
+               (cap.maxBandwidth <= 0 || v.bandwidth <= cap.maxBandwidth);
+    };
+    HlsVariantChoice choice;
+    const HlsVariant* lowest = nullptr;
+    for (const HlsVariant& v : variants) {
+        if (within(v) && (!choice.variant || v.bandwidth > choice.variant->bandwidth))
+            choice.variant = &v;
+        if (!lowest || v.bandwidth < lowest->bandwidth)
+            lowest = &v;
+    }
+    std::string limits;
+    if (cap.maxHeight > 0)
+        limits = std::to_string(cap.maxHeight) + " lines";
+    if (cap.maxBandwidth > 0)
+        limits += (limits.empty() ? "" : " and ") + std::to_string(cap.maxBandwidth) + " bits/s";
+    if (choice.variant) {
+        choice.why = "the highest bandwidth" + (limits.empty() ? "" : " within " + limits);
+    } else if (lowest) {
+        choice.variant = lowest;
+        choice.why = "the lowest bandwidth: none is within " + limits;
+    }
+    return choice;
 }
 
 HlsParse ParseHlsPlaylist(std::string_view text, std::string_view baseUrl) {

@@ -57,8 +57,21 @@ struct HlsParse {
 
 HlsParse ParseHlsPlaylist(std::string_view text, std::string_view baseUrl);
 
-// The variant with the highest bandwidth (the first of equals); null when there is none.
-const HlsVariant* HighestBandwidth(const std::vector<HlsVariant>& variants);
+// The most a recording's variant may have; 0 is no cap.
+struct HlsVariantCap {
+    int maxHeight = 0;        // lines
+    int64_t maxBandwidth = 0; // bits per second
+};
+
+struct HlsVariantChoice {
+    const HlsVariant* variant = nullptr; // null when there is none
+    std::string why; // for the log: "the highest bandwidth within 480 lines", ...
+};
+
+// Among the variants within the cap (one without a resolution passes the height cap) the
+// one of the highest bandwidth; when none is within it, the one of the lowest bandwidth,
+// and why says so. The first of equals wins.
+HlsVariantChoice ChooseVariant(const std::vector<HlsVariant>& variants, const HlsVariantCap& cap);
 
 // The initialisation vector of a segment without an IV attribute: its media sequence
 // number as a big-endian 128-bit value.

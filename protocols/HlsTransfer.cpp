@@ -7,6 +7,7 @@
 #include "engine/UrlParts.h"
 #include "protocols/HeaderTable.h"
 #include "protocols/HttpRequest.h"
+#include "settings/SettingsStore.h"
 
 #include <openssl/evp.h>
 
@@ -332,13 +333,19 @@ Step HlsTransfer::OnPlaylist() {
         AddRecord("master playlist: " + m_fetchUrl + ", " + std::to_string(list.variants.size()) +
                       " variants",
                   '!');
-        const HlsVariant* best = HighestBandwidth(list.variants);
+        HlsVariantCap cap;
+        cap.maxHeight = std::max(0, Settings().GetInt(keys::HlsMaxHeight));
+        cap.maxBandwidth = std::max(0, Settings().GetInt(keys::HlsMaxBandwidth));
+        HlsVariantChoice choice = ChooseVariant(list.variants, cap);
+        const HlsVariant* best = choice.variant;
         std::string resolution = best->width ? ", resolution " + std::to_string(best->width) + "x" +
                                                    std::to_string(best->height)
                                              : std::string();
         AddRecord("variant: " + best->uri + ", bandwidth " + std::to_string(best->bandwidth) +
-                      resolution + " (the highest bandwidth)",
+                      resolution + " (" + choice.why + ")",
                   '!');
+        m_item->NoteVariant({best->uri, best->bandwidth, best->width, best->height});
+        m_variants = list.variants;
         m_mediaUrl = best->uri;
         return Fetch(Phase::Playlist, m_mediaUrl);
     }
@@ -378,6 +385,11 @@ Step HlsTransfer::OnMediaPlaylist(const HlsPlaylist& list) {
             // The recording goes on with the variant it began with.
             AddRecord("variant: " + m_resume.variant + " (as the recording began)", '!');
             m_mediaUrl = m_resume.variant;
+            StreamVariant noted{m_mediaUrl};
+            for (const HlsVariant& v : m_variants)
+                if (v.uri == m_mediaUrl)
+                    noted = {v.uri, v.bandwidth, v.width, v.height};
+            m_item->NoteVariant(noted);
             return Fetch(Phase::Playlist, m_mediaUrl);
         }
     }
@@ -393,11 +405,22 @@ Step HlsTransfer::OnMediaPlaylist(const HlsPlaylist& list) {
               '!');
     if (m_next < 0)
         m_next = first;
+    bool restart = m_firstRead && !m_resume.Empty();
+    m_firstRead = false;
     if (first > m_next) {
-        std::string why = "segments " + std::to_string(m_next) + " to " +
-                          std::to_string(first - 1) +
-                          " left the playlist before they were recorded";
-        return Broken(why, ErrCorrupted);
+        std::string lost =
+            "segments " + std::to_string(m_next) + " to " + std::to_string(first - 1);
+        // What a live stream sent while nobody recorded it is gone for good: the recording
+        // goes on from where the stream is now. Within one running recording a gap is
+        // media lost unseen, and a playlist with an end must not lose any.
+        if (!restart || !m_live)
+            return Broken(lost + " left the playlist before they were recorded", ErrCorrupted);
+        AddRecord(lost +
+                      " left the playlist while the recording was stopped: it continues at "
+                      "segment " +
+                      std::to_string(first),
+                  '!');
+        m_next = first;
     }
     if (m_next > end && list.endList)
         return Broken("the playlist ends at segment " + std::to_string(end - 1) +

@@ -1,11 +1,13 @@
 #pragma once
 // The recording of an HTTP Live Streaming playlist into one file. The job fetches, one
-// after the other over HTTP, the playlist (for a master playlist, then its variant of the
-// highest bandwidth), each key, the initialisation section and every segment, and appends
-// the segments in media sequence order to the target file, decrypted when the playlist
-// says AES-128. A playlist without an end is reloaded every target duration and recorded
-// until the user stops it. After each segment the state of the recording is kept with
-// the file, so that a later start continues at the next segment.
+// after the other over HTTP, the playlist (for a master playlist, then the variant of the
+// highest bandwidth within the settings' cap), each key, the initialisation section and
+// every segment, and appends the segments in media sequence order to the target file,
+// decrypted when the playlist says AES-128. A playlist without an end is reloaded every
+// target duration and recorded until the user stops it. After each segment the state of
+// the recording is kept with the file, so that a later start continues at the next
+// segment; a live playlist that has moved past it while the recording was stopped
+// continues at its first segment.
 //
 // Each fetch has the item's time-out; one that fails ends the attempt, and the next
 // attempt fetches it again, until the item's attempts are used up. A segment done gives
@@ -22,6 +24,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace vireo {
 
@@ -88,6 +91,10 @@ private:
     std::string m_mediaUrl; // the media playlist recorded
     bool m_named = false;   // the target has its extension and the kept state was read
     StreamState m_resume;   // what the file kept when this start began
+    // The master playlist's variants, to tell the item about the one the recording goes
+    // on with.
+    std::vector<HlsVariant> m_variants;
+    bool m_firstRead = true; // no media playlist of this start has been read yet
     std::deque<HlsSegment> m_queue;
     int64_t m_next = -1; // media sequence number of the next segment to write
     bool m_live = false;

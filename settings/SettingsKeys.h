@@ -90,6 +90,11 @@ inline constexpr IntKey AskNew{"asknew", 1};
 inline constexpr IntKey AskExit{"askexit", 1};
 // Beyond the original key set: connections one HTTP download may use (1 to 16).
 inline constexpr IntKey Segments{"segments", 1};
+// Beyond the original key set: the most a recorded stream's variant may have, its height
+// in lines and its bandwidth in bits per second; 0 is no cap.
+inline constexpr IntKey HlsMaxHeight{"hlsmaxheight", 0};
+inline constexpr IntKey HlsMaxBandwidth{"hlsmaxbandwidth", 0};
+inline constexpr int kMaxHlsHeight = 100000;
 } // namespace keys
 
 // The values the first run writes, in the order it writes them, each under its key

@@ -114,8 +114,23 @@ SettingsDialog::SettingsDialog(std::function<void(bool)> showTray, QWidget* pare
     m_segments->setValue(std::clamp(s.GetInt(keys::Segments), 1, 16));
     dl->addWidget(Label("segments"), 4, 0);
     dl->addWidget(m_segments, 4, 1);
+    // The most a recorded stream's variant may have; "any" (0) is no cap.
+    m_streamHeight = new QSpinBox(download);
+    m_streamHeight->setRange(0, keys::kMaxHlsHeight);
+    m_streamHeight->setSpecialValueText("any");
+    m_streamHeight->setValue(std::clamp(s.GetInt(keys::HlsMaxHeight), 0, keys::kMaxHlsHeight));
+    dl->addWidget(Label("stream height"), 5, 0);
+    dl->addWidget(m_streamHeight, 5, 1);
+    dl->addWidget(Label("lines"), 5, 2);
+    m_streamBandwidth = new QSpinBox(download);
+    m_streamBandwidth->setRange(0, INT_MAX);
+    m_streamBandwidth->setSpecialValueText("any");
+    m_streamBandwidth->setValue(std::max(s.GetInt(keys::HlsMaxBandwidth), 0));
+    dl->addWidget(Label("stream rate"), 6, 0);
+    dl->addWidget(m_streamBandwidth, 6, 1);
+    dl->addWidget(Label("bit/s"), 6, 2);
     dl->setColumnStretch(3, 1);
-    dl->setRowStretch(5, 1);
+    dl->setRowStretch(7, 1);
 
     // connection
     auto* connection = new QGroupBox("connection");
@@ -257,6 +272,8 @@ void SettingsDialog::WriteKeys() {
     s.SetInt(keys::MaxAttemp, Bounded(TextToInt(m_attempts->text()), 1, 8192));
     s.SetInt(keys::MaxSpeed, m_maxSpeed->value());
     s.SetInt(keys::Segments, m_segments->value());
+    s.SetInt(keys::HlsMaxHeight, m_streamHeight->value());
+    s.SetInt(keys::HlsMaxBandwidth, m_streamBandwidth->value());
     s.SetInt(keys::History, m_history->isChecked() ? 1 : 0);
     s.SetInt(keys::HistoryMax, Bounded(TextToInt(m_historyMax->text()), 1, 1000));
     s.SetInt(keys::IdleTime, std::max(TextToInt(m_idleTime->text()), 5));

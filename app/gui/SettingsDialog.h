@@ -1,9 +1,10 @@
 #pragma once
 // "Settings": the download directory, time-out, parallel downloads and attempts, the speed
-// limit of all downloads together, the proxy, logging and history, the tray icon, idle
-// minimizing, animated icons and how the list writes numbers. It shows the stored values,
-// never this run's own (-d, -j); OK writes the keys, with numbers kept within their bounds,
-// and a changed value replaces the run's at once; Cancel writes nothing.
+// limit of all downloads together, the cap on a recorded stream's variant, the proxy,
+// logging and history, the tray icon, idle minimizing, animated icons and how the list
+// writes numbers. It shows the stored values, never this run's own (-d, -j); OK writes the
+// keys, with numbers kept within their bounds, and a changed value replaces the run's at
+// once; Cancel writes nothing.
 
 #include <QDialog>
 #include <QMessageBox>
@@ -38,6 +39,8 @@ public:
     QLineEdit* AttemptsEdit() const { return m_attempts; }
     QSpinBox* MaxSpeedSpin() const { return m_maxSpeed; }
     QSpinBox* SegmentsSpin() const { return m_segments; }
+    QSpinBox* StreamHeightSpin() const { return m_streamHeight; }
+    QSpinBox* StreamBandwidthSpin() const { return m_streamBandwidth; }
     QCheckBox* ProxyCheck() const { return m_proxy; }
     QLineEdit* PnmPortEdit() const { return m_pnmPort; }
     QLineEdit* ProxyServerEdit() const { return m_proxyServer; }
@@ -77,6 +80,8 @@ private:
     QLineEdit* m_attempts;
     QSpinBox* m_maxSpeed;
     QSpinBox* m_segments;
+    QSpinBox* m_streamHeight;
+    QSpinBox* m_streamBandwidth;
     QCheckBox* m_proxy;
     QLineEdit* m_pnmPort;
     QLineEdit* m_proxyServer;

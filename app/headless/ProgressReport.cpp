@@ -87,6 +87,21 @@ void AddChecksum(QJsonObject& event, const DownloadItem& item) {
     event["checksum"] = checksum;
 }
 
+// The variant a master playlist's recording chose: {"uri", "bandwidth" (bits/s),
+// "resolution": "1280x720"}, bandwidth and resolution when the playlist names them.
+void AddVariant(QJsonObject& event, const DownloadItem& item) {
+    const std::optional<StreamVariant>& chosen = item.Variant();
+    if (!chosen)
+        return;
+    QJsonObject variant;
+    variant["uri"] = QString::fromStdString(chosen->uri);
+    if (chosen->bandwidth >= 0)
+        variant["bandwidth"] = qint64(chosen->bandwidth);
+    if (chosen->width > 0 && chosen->height > 0)
+        variant["resolution"] = QString("%1x%2").arg(chosen->width).arg(chosen->height);
+    event["variant"] = variant;
+}
+
 std::string JsonLine(const QJsonObject& event) {
     return QJsonDocument(event).toJson(QJsonDocument::Compact).toStdString();
 }
@@ -124,10 +139,12 @@ void ProgressReport::OnStateChanged(DownloadItem& item, ItemState from, ItemStat
             event = Event("done", item);
             AddCounts(event, item);
             AddChecksum(event, item);
+            AddVariant(event, item);
         } else if (to == ItemState::Failed) {
             event = Event("failed", item);
             AddCounts(event, item);
             AddChecksum(event, item);
+            AddVariant(event, item);
             event["error"] = item.LastError();
             event["text"] = QString::fromStdString(item.FailureText());
         } else {
@@ -202,6 +219,7 @@ void ProgressReport::ReportProgress(const CVireoDoc& doc) {
             continue;
         QJsonObject event = Event("progress", *item);
         AddCounts(event, *item);
+        AddVariant(event, *item);
         event["speed"] = qint64(job->Speed());
         m_out << JsonLine(event) << '\n';
     }

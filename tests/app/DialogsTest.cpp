@@ -135,6 +135,19 @@ TEST_F(SettingsDialogTest, OkWritesEveryControlAndTheFolderWithoutItsSlash) {
     EXPECT_EQ(Settings().GetString(keys::DownPath), "/");
 }
 
+TEST_F(SettingsDialogTest, TheStreamCapBoxesShowAndWriteTheirKeys) {
+    Settings().SetInt(keys::HlsMaxHeight, 720);
+    Settings().SetInt(keys::HlsMaxBandwidth, 0);
+    auto dialog = Open();
+    EXPECT_EQ(dialog->StreamHeightSpin()->value(), 720);
+    EXPECT_EQ(dialog->StreamBandwidthSpin()->text(), "any");
+    dialog->StreamHeightSpin()->setValue(0);
+    dialog->StreamBandwidthSpin()->setValue(3000000);
+    dialog->OkButton()->click();
+    EXPECT_EQ(Settings().GetInt(keys::HlsMaxHeight.name, -1), 0);
+    EXPECT_EQ(Settings().GetInt(keys::HlsMaxBandwidth.name, -1), 3000000);
+}
+
 TEST_F(SettingsDialogTest, TheSpeedLimitSpinBoxWritesMaxspeed) {
     Settings().SetInt(keys::MaxSpeed, 300);
     auto dialog = Open();

@@ -95,6 +95,14 @@ TEST(HeadlessArgs, RejectsBadUsageWithOneLine) {
          "--output names the file of exactly one address"},
         {{"--limit-rate", "2G"},
          "--limit-rate takes bytes a second, with k or M after the number (500k, 2M), not '2G'"},
+        {{"--hls-max-height", "-1"}, "--hls-max-height takes lines from 0 to 100000, not '-1'"},
+        {{"--hls-max-height=720p"}, "--hls-max-height takes lines from 0 to 100000, not '720p'"},
+        {{"--hls-max-bandwidth", "3G"},
+         "--hls-max-bandwidth takes bits a second, with k or M after the number (800k, 2M), not "
+         "'3G'"},
+        {{"--hls-max-bandwidth", "2048M"},
+         "--hls-max-bandwidth takes bits a second, with k or M after the number (800k, 2M), not "
+         "'2048M'"},
         {{"--checksum", "sha-256=abc", "http://h.x/a"},
          "--checksum takes sha-256=HEX, sha-1=HEX or md5=HEX, not 'sha-256=abc'"},
         {{"--checksum", "md5=" + std::string(32, 'f'), "http://h.x/a", "http://h.x/b"},
@@ -115,4 +123,17 @@ TEST(HeadlessArgs, LimitRateAndChecksumAreKeptForTheRun) {
     EXPECT_EQ(p.options.limitRate, 1572864);
     EXPECT_EQ(p.options.checksum, "sha-1=" + std::string(40, 'A'));
     EXPECT_EQ(Parse({"http://h.x/a"}).options.limitRate, -1); // the setting's
+}
+
+TEST(HeadlessArgs, StreamVariantCaps) {
+    ParsedArgs p = Parse({"--hls-max-height", "720", "--hls-max-bandwidth=1.5M", "http://h.x/a"});
+    ASSERT_EQ(p.action, ParsedArgs::Run) << p.error;
+    EXPECT_EQ(p.options.hlsMaxHeight, 720);
+    EXPECT_EQ(p.options.hlsMaxBandwidth, 1572864);
+    p = Parse({"--hls-max-height=0", "--hls-max-bandwidth", "0"}); // lifts a stored cap
+    EXPECT_EQ(p.options.hlsMaxHeight, 0);
+    EXPECT_EQ(p.options.hlsMaxBandwidth, 0);
+    p = Parse({});
+    EXPECT_EQ(p.options.hlsMaxHeight, -1); // the settings'
+    EXPECT_EQ(p.options.hlsMaxBandwidth, -1);
 }

@@ -11,6 +11,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSaveFile>
@@ -210,6 +212,55 @@ protected:
         return probe;
     }
 
+    // The live playlist: a sliding window of three one-second segments from first, with an
+    // end when end is set.
+    void WriteWindow(int first, bool end = false) {
+        QByteArray text = "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:1\n"
+                          "#EXT-X-MEDIA-SEQUENCE:" +
+                          QByteArray::number(first) + "\n";
+        for (int i = first; i < first + 3; ++i)
+            text += "#EXTINF:1.000000,\nseg" + QByteArray::number(i) + ".ts\n";
+        if (end)
+            text += "#EXT-X-ENDLIST\n";
+        QSaveFile f(server.DocRoot() + "/live/live.m3u8");
+        f.open(QIODevice::WriteOnly);
+        f.write(text);
+        f.commit();
+    }
+    // Moves the window on by one segment every second, from first, for ms or until the run
+    // ends; the window's first segment at the end.
+    int Advance(QProcess& p, int first, int ms) {
+        QElapsedTimer clock;
+        clock.start();
+        int shown = -1;
+        WaitUntil(
+            [&] {
+                int now = first + int(clock.elapsed() / 1000);
+                if (now != shown)
+                    WriteWindow(shown = now);
+                return p.state() == QProcess::NotRunning;
+            },
+            ms);
+        return shown;
+    }
+    // SIGINT to a run that is still going; false when it had ended already or does not end.
+    static bool Interrupt(QProcess& p) {
+        if (p.state() != QProcess::Running)
+            return false;
+        ::kill(pid_t(p.processId()), SIGINT);
+        return p.waitForFinished(10000);
+    }
+    // The JSON objects the run printed with the given event.
+    static std::vector<QJsonObject> JsonEvents(const QString& output, const QString& event) {
+        std::vector<QJsonObject> events;
+        for (const QString& line : output.split('\n')) {
+            QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
+            if (object["event"].toString() == event)
+                events.push_back(object);
+        }
+        return events;
+    }
+
     TempSettings temp;
     NginxPeer server;
     QString out, logs;
@@ -295,12 +346,32 @@ TEST_F(HlsRecording, MasterTakesTheHighestBandwidthAndAKilledRecordingContinues)
         std::string::npos)
         << std::string(state, size_t(n));
 
+    // A cap that the first run did not have would take the low variant: the recording
+    // still goes on with the variant it began with, and tells that one.
     QFile::remove(logs + "/master.ts.log");
-    output = Run({url}, dir, &status);
+    output = Run({"--json", "--hls-max-height", "200", url}, dir, &status);
     EXPECT_EQ(status, 0) << output.toStdString();
     EXPECT_TRUE(ReadWholeFile(file) == high);
     log = Log("master.ts");
     EXPECT_TRUE(log.contains("continuing the recording at segment ")) << log.toStdString();
+    EXPECT_TRUE(log.contains("variant: " + server.HttpUrl("/slow/master/high/index.m3u8") +
+                             " (as the recording began)"))
+        << log.toStdString();
+    std::vector<QJsonObject> done = JsonEvents(output, "done");
+    ASSERT_EQ(done.size(), 1u) << output.toStdString();
+    const QJsonObject highVariant{{"uri", server.HttpUrl("/slow/master/high/index.m3u8")},
+                                  {"bandwidth", 6500000},
+                                  {"resolution", "320x240"}};
+    EXPECT_EQ(done[0]["variant"].toObject(), highVariant) << output.toStdString();
+    // Some seconds at 2 MB/s: progress lines, each naming the variant once it is known.
+    std::vector<QJsonObject> progress = JsonEvents(output, "progress");
+    ASSERT_FALSE(progress.empty()) << output.toStdString();
+    EXPECT_EQ(progress.back()["variant"].toObject(), highVariant) << output.toStdString();
+    for (const QJsonObject& line : progress) {
+        if (line.contains("variant")) {
+            EXPECT_EQ(line["variant"].toObject(), highVariant);
+        }
+    }
     std::vector<int> second = SegmentsLogged(log);
     ASSERT_FALSE(second.empty());
     EXPECT_GT(second.front(), 0); // the segments the first run wrote were not fetched again
@@ -309,38 +380,78 @@ TEST_F(HlsRecording, MasterTakesTheHighestBandwidthAndAKilledRecordingContinues)
     EXPECT_LT(::getxattr(file.toUtf8().constData(), "user.vireo.stream", state, sizeof state), 0);
 }
 
+TEST_F(HlsRecording, TheVariantKeepsWithinTheCapAndJsonNamesIt) {
+    Serve("master");
+    Serve("master/low");
+    Serve("master/high");
+    const QByteArray low = Concat(TheStreams().Dir("master/low"), "", "seg%1.ts", 6);
+    const QByteArray high = Concat(TheStreams().Dir("master/high"), "", "seg%1.ts", 6);
+    const QJsonObject lowVariant{{"uri", server.HttpUrl("/master/low/index.m3u8")},
+                                 {"bandwidth", 300000},
+                                 {"resolution", "160x120"}};
+    const QJsonObject highVariant{{"uri", server.HttpUrl("/master/high/index.m3u8")},
+                                  {"bandwidth", 6500000},
+                                  {"resolution", "320x240"}};
+    struct Case {
+        int storedHeight; // the setting "hlsmaxheight"
+        QStringList args;
+        const QByteArray& recorded;
+        const QJsonObject& variant;
+        const char* why;
+    } cases[] = {
+        {120, {}, low, lowVariant, "(the highest bandwidth within 120 lines)"},
+        {0,
+         {"--hls-max-bandwidth", "6500000"},
+         high,
+         highVariant,
+         "(the highest bandwidth within 6500000 bits/s)"},
+        {0,
+         {"--hls-max-bandwidth", "100k"},
+         low,
+         lowVariant,
+         "(the lowest bandwidth: none is within 102400 bits/s)"},
+        {120, {"--hls-max-height", "0"}, high, highVariant, "(the highest bandwidth)"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        Settings().SetInt(keys::HlsMaxHeight, c.storedHeight);
+        QString dir = out + "/cap" + QString::number(n++);
+        int status = 0;
+        QString output =
+            Run(QStringList{"--json"} + c.args + QStringList{server.HttpUrl("/master/master.m3u8")},
+                dir, &status);
+        ASSERT_EQ(status, 0) << output.toStdString();
+        EXPECT_TRUE(ReadWholeFile(dir + "/master.ts") == c.recorded);
+        QString log = Log("master.ts");
+        EXPECT_TRUE(log.contains("variant: " + c.variant["uri"].toString() + ", bandwidth " +
+                                 QString::number(c.variant["bandwidth"].toInteger()) +
+                                 ", resolution " + c.variant["resolution"].toString() + " " +
+                                 c.why))
+            << log.toStdString();
+        std::vector<QJsonObject> done = JsonEvents(output, "done");
+        ASSERT_EQ(done.size(), 1u) << output.toStdString();
+        EXPECT_EQ(done[0]["variant"].toObject(), c.variant) << output.toStdString();
+        QFile::remove(logs + "/master.ts.log");
+    }
+    // A media playlist given directly has no variant to tell.
+    Serve("ts");
+    int status = 0;
+    QString output = Run({"--json", server.HttpUrl("/ts/index.m3u8")}, out + "/direct", &status);
+    ASSERT_EQ(status, 0) << output.toStdString();
+    std::vector<QJsonObject> done = JsonEvents(output, "done");
+    ASSERT_EQ(done.size(), 1u) << output.toStdString();
+    EXPECT_FALSE(done[0].contains("variant")) << output.toStdString();
+}
+
 TEST_F(HlsRecording, LivePlaylistIsRecordedWithoutGapsOrRepeatsUntilStopped) {
     Serve("live");
-    const QString docRoot = server.DocRoot();
-    // A sliding window of three one-second segments that moves on every second.
-    auto writeWindow = [&](int first) {
-        QByteArray text = "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:1\n"
-                          "#EXT-X-MEDIA-SEQUENCE:" +
-                          QByteArray::number(first) + "\n";
-        for (int i = first; i < first + 3; ++i)
-            text += "#EXTINF:1.000000,\nseg" + QByteArray::number(i) + ".ts\n";
-        QSaveFile f(docRoot + "/live/live.m3u8");
-        f.open(QIODevice::WriteOnly);
-        f.write(text);
-        f.commit();
-    };
-    int window = 0;
-    writeWindow(window);
+    WriteWindow(0);
     QProcess p;
     const QString dir = out + "/live";
     Launch(p, {server.HttpUrl("/live/live.m3u8")}, dir);
-    QElapsedTimer clock;
-    clock.start();
-    WaitUntil(
-        [&] {
-            int now = int(clock.elapsed() / 1000);
-            if (now != window)
-                writeWindow(window = now);
-            return false;
-        },
-        14000);
-    ::kill(pid_t(p.processId()), SIGINT);
-    ASSERT_TRUE(p.waitForFinished(10000));
+    Advance(p, 0, 14000);
+    ASSERT_TRUE(Interrupt(p)) << p.readAllStandardError().toStdString();
     EXPECT_EQ(p.exitCode(), 130) << p.readAllStandardError().toStdString();
 
     QString log = Log("live.ts");
@@ -354,6 +465,70 @@ TEST_F(HlsRecording, LivePlaylistIsRecordedWithoutGapsOrRepeatsUntilStopped) {
     EXPECT_EQ(probe.codecs, (QStringList{"aac", "h264"}));
     EXPECT_NEAR(probe.duration, double(numbers.size()), 1.5);
     EXPECT_EQ(probe.decodeErrors, "");
+}
+
+TEST_F(HlsRecording, ARestartedLiveRecordingGoesOnAtTheLiveEdge) {
+    Serve("live");
+    const QString url = server.HttpUrl("/live/live.m3u8");
+    const QString dir = out + "/live", file = dir + "/live.ts";
+    WriteWindow(0);
+    QProcess first;
+    Launch(first, {url}, dir);
+    Advance(first, 0, 5000);
+    ASSERT_TRUE(Interrupt(first)) << first.readAllStandardError().toStdString();
+    EXPECT_EQ(first.exitCode(), 130);
+    std::vector<int> before = SegmentsLogged(Log("live.ts"));
+    ASSERT_GE(before.size(), 3u) << Log("live.ts").toStdString();
+    QFile::remove(logs + "/live.ts.log");
+
+    // While nothing records, the window moves past the next segment.
+    const int edge = before.back() + 4;
+    WriteWindow(edge);
+    QProcess second;
+    Launch(second, {url}, dir);
+    int window = Advance(second, edge, 5000);
+    // Within a running recording a gap still fails the entry: the user must hear of it.
+    WriteWindow(window + 6);
+    second.waitForFinished(15000);
+    QString output = second.readAllStandardOutput() + second.readAllStandardError();
+    ASSERT_EQ(second.state(), QProcess::NotRunning) << RunningLogs().toStdString();
+    EXPECT_EQ(second.exitCode(), 1) << output.toStdString();
+    EXPECT_TRUE(output.contains("left the playlist before they were recorded"))
+        << output.toStdString();
+
+    QString log = Log("live.ts");
+    EXPECT_TRUE(
+        log.contains("continuing the recording at segment " + QString::number(before.back() + 1)))
+        << log.toStdString();
+    QRegularExpression warning("segments (\\d+) to (\\d+) left the playlist while the recording "
+                               "was stopped: it continues at segment (\\d+)");
+    QRegularExpressionMatch m = warning.match(log);
+    ASSERT_TRUE(m.hasMatch()) << log.toStdString();
+    EXPECT_EQ(m.captured(1).toInt(), before.back() + 1);
+    int resumed = m.captured(3).toInt();
+    EXPECT_EQ(m.captured(2).toInt(), resumed - 1);
+    EXPECT_GE(resumed, edge);
+    std::vector<int> after = SegmentsLogged(log);
+    ASSERT_GE(after.size(), 3u) << log.toStdString();
+    EXPECT_EQ(after.front(), resumed);
+    for (size_t i = 1; i < after.size(); ++i)
+        EXPECT_EQ(after[i], after[i - 1] + 1) << log.toStdString();
+    Probe probe = Examine(file);
+    EXPECT_EQ(probe.codecs, (QStringList{"aac", "h264"}));
+    // The stretch that went by unrecorded is a jump in time, not a break in the stream.
+    EXPECT_EQ(probe.decodeErrors, "");
+    EXPECT_GT(probe.duration, double(before.size() + after.size()) - 1);
+    QFile::remove(logs + "/live.ts.log");
+
+    // A playlist with an end that has moved past the kept state fails as it always did.
+    WriteWindow(after.back() + 5, true);
+    int status = 0;
+    output = Run({url}, dir, &status);
+    EXPECT_EQ(status, 1) << output.toStdString();
+    EXPECT_TRUE(output.contains("segments " + QString::number(after.back() + 1) + " to " +
+                                QString::number(after.back() + 4) +
+                                " left the playlist before they were recorded"))
+        << output.toStdString();
 }
 
 TEST_F(HlsRecording, WhatCannotBeRecordedFailsWithAClearText) {

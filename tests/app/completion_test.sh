@@ -33,5 +33,6 @@ expect --ver "=>" --version
 expect -d dow "=>" downloads
 expect -i dow "=>" downloads downloads.txt
 expect --timeout "" "=>"
+expect --hls "=>" --hls-max-bandwidth --hls-max-height
 expect http://x --js "=>" --json
 exit $fail

@@ -24,7 +24,41 @@ TEST(HlsPlaylist, MasterListsVariantsWithAddressesResolved) {
     EXPECT_EQ(p.playlist.variants[1].uri, "http://h.example/hi/index.m3u8");
     EXPECT_EQ(p.playlist.variants[1].height, 720);
     EXPECT_EQ(p.playlist.variants[2].uri, "http://other.example/mid.m3u8");
-    EXPECT_EQ(HighestBandwidth(p.playlist.variants), &p.playlist.variants[1]);
+}
+
+TEST(HlsPlaylist, ChooseVariantKeepsWithinTheCapOrTakesTheLowest) {
+    // As listed: bandwidth, then the resolution's height (0: the tag names none).
+    const std::vector<HlsVariant> variants{
+        {"v240", 800000, 320, 240, ""},     {"v720", 2500000, 1280, 720, ""},
+        {"vnone", 1200000, 0, 0, ""},       {"v480", 1500000, 854, 480, ""},
+        {"v1080", 5000000, 1920, 1080, ""}, {"v480b", 1500000, 640, 480, ""},
+    };
+    struct Case {
+        int maxHeight;
+        int64_t maxBandwidth;
+        const char* uri;
+        const char* why;
+    } cases[] = {
+        {0, 0, "v1080", "the highest bandwidth"},
+        {720, 0, "v720", "the highest bandwidth within 720 lines"},
+        {719, 0, "v480", "the highest bandwidth within 719 lines"},  // first of equals
+        {240, 0, "vnone", "the highest bandwidth within 240 lines"}, // no resolution passes
+        {0, 2000000, "v480", "the highest bandwidth within 2000000 bits/s"},
+        {0, 2500000, "v720", "the highest bandwidth within 2500000 bits/s"}, // the cap itself
+        {1080, 1499999, "vnone", "the highest bandwidth within 1080 lines and 1499999 bits/s"},
+        {0, 799999, "v240", "the lowest bandwidth: none is within 799999 bits/s"},
+        {100, 100, "v240", "the lowest bandwidth: none is within 100 lines and 100 bits/s"},
+    };
+    for (const Case& c : cases) {
+        HlsVariantChoice choice = ChooseVariant(variants, {c.maxHeight, c.maxBandwidth});
+        ASSERT_NE(choice.variant, nullptr) << c.uri;
+        EXPECT_EQ(choice.variant->uri, c.uri) << c.maxHeight << " " << c.maxBandwidth;
+        EXPECT_EQ(choice.why, c.why);
+    }
+    // Only variants without a resolution, and a height cap: they all pass it.
+    std::vector<HlsVariant> audio{{"a1", 64000, 0, 0, ""}, {"a2", 128000, 0, 0, ""}};
+    EXPECT_EQ(ChooseVariant(audio, {144, 0}).variant, &audio[1]);
+    EXPECT_EQ(ChooseVariant({}, {480, 0}).variant, nullptr);
 }
 
 TEST(HlsPlaylist, MediaSegmentsCarrySequenceKeyMapAndDiscontinuity) {
