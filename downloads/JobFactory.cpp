@@ -19,7 +19,7 @@ std::unique_ptr<TransferJob> CreateTransferJob(JobHost* item, const std::string&
         return std::make_unique<FtpTransfer>(item, parts.host, parts.path, parts.port);
     if (scheme == "pnm" || scheme == "rtsp")
         return std::make_unique<PnmTransfer>(item, parts.host, parts.path, parts.port);
-    if (IsStreamPlaylist(url) && !proxy)
+    if (IsStreamPlaylist(url))
         return std::make_unique<HlsTransfer>(item, parts.host, parts.path, parts.port);
     // Everything else is fetched over HTTP, FTP too while a proxy fetches it for us.
     return std::make_unique<HttpTransfer>(item, parts.host, parts.path, parts.port,

@@ -437,6 +437,18 @@ void TransferJob::NoteCause(std::string_view words, int kind) {
     m_cause.kind = kind;
 }
 
+Step TransferJob::SpendAttempt(std::string_view why, int kind) {
+    NoteCause(why, kind);
+    ++m_attempts;
+    m_cause.attempts = m_attempts;
+    if (m_attempts > Settings().GetInt(keys::MaxAttemp)) {
+        AddRecord("all attemps passed", 'I');
+        return Step::Fail(ErrAttempts);
+    }
+    Notify(NotifyAttempt);
+    return Step::GoOn();
+}
+
 void TransferJob::ChangeFlags(uint32_t set, uint32_t clear) {
     m_flags = (m_flags & ~clear) | set;
     m_item->ChangeFlags(set, clear);

@@ -187,6 +187,10 @@ protected:
     // Names why this attempt failed, in plain words; kind is the error code the words
     // belong to (ErrConnect for a connection that could not be made), if any.
     void NoteCause(std::string_view words, int kind = 0);
+    // One of several fetches the job runs at once went wrong, the others going on: notes
+    // why (see NoteCause) and spends one of the item's attempts. Fail (ErrAttempts) once
+    // they are used up.
+    Step SpendAttempt(std::string_view why, int kind = 0);
     // A connection that could not be made: certificate and TLS failures fail the item at
     // once; anything else ends the attempt when its time-out runs out.
     Step OnConnectFailed(Connection& connection);

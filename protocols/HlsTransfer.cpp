@@ -7,6 +7,8 @@
 #include "engine/UrlParts.h"
 #include "protocols/HeaderTable.h"
 #include "protocols/HttpRequest.h"
+#include "protocols/ProxyTunnel.h"
+#include "settings/ProxyDetect.h"
 #include "settings/SettingsStore.h"
 
 #include <openssl/evp.h>
@@ -73,10 +75,10 @@ bool IsStreamPlaylist(const std::string& url) {
 }
 
 HlsTransfer::HlsTransfer(JobHost* item, std::string host, std::string path, int port)
-    : TransferJob(item, std::move(host), std::move(path), port) {
-    // The playlist's own fetches connect directly; a proxy is for the HTTP transfer.
-    m_flags |= JF_NO_PROXY;
-    m_fetchUrl = item->Url();
+    : TransferJob(item, std::move(host), std::move(path), port),
+      m_connections(
+          std::clamp(Settings().GetInt(keys::Segments), kMinConnections, kMaxConnections)) {
+    m_fetchers.resize(size_t(m_connections) + 1);
 }
 
 HlsTransfer::~HlsTransfer() {
@@ -84,24 +86,42 @@ HlsTransfer::~HlsTransfer() {
 }
 
 size_t HlsTransfer::MemoryUse() const {
-    return TransferJob::MemoryUse() + m_data.capacity();
+    size_t use = TransferJob::MemoryUse() + m_data.capacity();
+    for (const Fetcher& f : m_fetchers)
+        use += f.data.capacity() + f.header.Size() + (f.inflater ? f.inflater->BufferedBytes() : 0);
+    for (const auto& [sequence, data] : m_arrived)
+        use += data.capacity();
+    for (const auto& [uri, data] : m_inits)
+        use += data.capacity();
+    return use;
 }
 
 std::string HlsTransfer::Describe() const {
     return "stream playlist " + m_mediaUrl;
 }
 
-void HlsTransfer::Drop() {
-    m_socket.reset();
-    m_asked = m_inBody = false;
-    m_header.Clear();
-    m_chunks.Reset();
-    m_inflater.reset();
-    m_wireBytes = 0;
+HlsTransfer::Fetcher* HlsTransfer::FetcherOf(const Connection* connection) {
+    for (Fetcher& f : m_fetchers)
+        if (f.connection && f.connection.get() == connection)
+            return &f;
+    return nullptr;
+}
+
+bool HlsTransfer::InFlight(int64_t sequence) const {
+    return std::any_of(m_fetchers.begin() + 1, m_fetchers.end(), [&](const Fetcher& f) {
+        return f.state != Fetcher::State::Idle && f.sequence == sequence;
+    });
+}
+
+void HlsTransfer::Drop(Fetcher& f) {
+    f.connection.reset();
+    f.countdown = -1;
+    f.header.Clear();
 }
 
 void HlsTransfer::CloseSockets() {
-    Drop();
+    for (Fetcher& f : m_fetchers)
+        Drop(f);
 }
 
 Step HlsTransfer::Broken(const std::string& why, int code) {
@@ -110,87 +130,194 @@ Step HlsTransfer::Broken(const std::string& why, int code) {
     return Step::Fail(code);
 }
 
-Step HlsTransfer::Fetch(Phase phase, const std::string& url) {
-    m_phase = phase;
-    m_fetchUrl = url;
-    m_redirects = 0;
-    return Connect();
+Step HlsTransfer::Connect() {
+    // The fetches have a time-out each; the attempt's own ends with the lookup.
+    m_countdown = -1;
+    // Every fetch starts again from what is known: a playlist under way is asked again,
+    // the segments, keys and sections the queue needs as Next finds them.
+    Fetcher& control = Control();
+    bool playlistDue = control.state != Fetcher::State::Idle && control.phase == Phase::Playlist;
+    for (Fetcher& f : m_fetchers) {
+        Drop(f);
+        f.state = Fetcher::State::Idle;
+    }
+    if (!m_named)
+        return Fetch(Phase::Playlist, m_mediaUrl.empty() ? m_item->Url() : m_mediaUrl);
+    if (playlistDue)
+        return Fetch(Phase::Playlist, m_mediaUrl);
+    return Next();
 }
 
-Step HlsTransfer::Connect() {
-    Drop();
-    m_data.clear();
+Step HlsTransfer::Fetch(Phase phase, const std::string& url) {
+    return Begin(Control(), phase, url);
+}
+
+Step HlsTransfer::Begin(Fetcher& f, Phase phase, const std::string& url) {
+    f.phase = phase;
+    f.name = url;
+    f.url = url;
+    f.redirects = 0;
+    return Open(f);
+}
+
+Step HlsTransfer::Open(Fetcher& f) {
+    Drop(f);
+    f.data.clear();
+    f.wireBytes = 0;
+    f.chunks.Reset();
+    f.inflater.reset();
     UrlParts parts;
-    ParseUrl(m_fetchUrl, parts);
+    ParseUrl(f.url, parts);
     std::string scheme = AsciiLower(parts.scheme);
     if (scheme != "http" && scheme != "https")
-        return Broken("the playlist names an address that is not http or https: " + m_fetchUrl,
+        return Broken("the playlist names an address that is not http or https: " + f.url,
                       ErrFormat);
-    bool tls = scheme == "https";
+    f.tls = scheme == "https";
+    DetectedProxy proxy = HasFlag(JF_NO_PROXY) ? DetectedProxy{} : ProxyFor(f.url);
+    f.viaProxy = proxy.found;
+    f.connection = Connections().Open(this);
+    f.countdown = TimeoutSetting(30);
+    if (f.viaProxy) {
+        // The attempt looked up the item's proxy; another one is found by the connection.
+        f.lookedUp = UsesProxy() && proxy == ProxyFor(m_item->Url()) && !m_address.empty();
+        f.state = f.tls ? Fetcher::State::Tunnel : Fetcher::State::Connecting;
+        AddRecord("Connecting via proxy host: " + proxy.host +
+                      ", port: " + std::to_string(proxy.port),
+                  '!');
+        f.connection->ConnectTo(QString::fromStdString(f.lookedUp ? m_address : proxy.host),
+                                quint16(proxy.port), QString(), f.tls);
+        return Step::GoOn();
+    }
     // The item's host was looked up for the attempt; other hosts are found by the
     // connection itself.
-    bool same =
-        AsciiLower(parts.host) == AsciiLower(m_host) && parts.port == m_port && !m_address.empty();
-    m_socket = Connections().Open(this);
-    SetAttemptState(AttemptState::Connecting);
-    m_countdown = TimeoutSetting(30);
-    m_socket->ConnectTo(QString::fromStdString(same ? m_address : parts.host), quint16(parts.port),
-                        tls ? QString::fromStdString(parts.host) : QString());
+    f.lookedUp = !UsesProxy() && AsciiLower(parts.host) == AsciiLower(m_host) &&
+                 parts.port == m_port && !m_address.empty();
+    f.state = Fetcher::State::Connecting;
+    f.connection->ConnectTo(QString::fromStdString(f.lookedUp ? m_address : parts.host),
+                            quint16(parts.port),
+                            f.tls ? QString::fromStdString(parts.host) : QString());
     return Step::GoOn();
 }
 
 Step HlsTransfer::OnConnected(Connection* connection) {
-    if (connection != m_socket.get())
+    Fetcher* f = FetcherOf(connection);
+    if (!f)
         return Step::GoOn();
-    return TransferJob::OnConnected(connection);
+    if (!connection->IsConnected())
+        return ConnectFailed(*f, *connection);
+    f->countdown = TimeoutSetting(30);
+    if (StateOfAttempt() != AttemptState::Receiving)
+        SetAttemptState(AttemptState::Talking);
+    return Step::GoOn();
+}
+
+Step HlsTransfer::ConnectFailed(Fetcher& f, Connection& connection) {
+    if (connection.TlsFailed())
+        return OnConnectFailed(connection); // asking again does not make a certificate valid
+    AddRecord("connection failed: " + connection.ErrorText().toStdString(), 'E');
+    std::string words = connection.FailureWords();
+    if (f.lookedUp && HasNextAddress()) {
+        // Another address of the host may answer; the fetches after this one go there too.
+        m_address = m_addresses[++m_addressIndex];
+        AddRecord("trying address " + m_address + " (" + std::to_string(m_addressIndex + 1) +
+                      " of " + std::to_string(m_addresses.size()) + ")",
+                  '!');
+        return Open(f);
+    }
+    return Failure(f, words, true, ErrConnect);
 }
 
 Step HlsTransfer::OnWritable(Connection* connection) {
-    if (connection != m_socket.get() || m_asked || !connection->IsConnected())
+    Fetcher* f = FetcherOf(connection);
+    if (!f || !connection->IsConnected())
         return Step::GoOn();
+    if (f->state == Fetcher::State::Tunnel) {
+        UrlParts parts;
+        ParseUrl(f->url, parts);
+        AddRecord("CONNECT " + TunnelTarget(parts.host, parts.port), 'O');
+        connection->SendText(TunnelRequest(parts.host, parts.port));
+        f->header.Clear();
+        f->state = Fetcher::State::TunnelReply;
+    } else if (f->state == Fetcher::State::Connecting) {
+        Ask(*f);
+    }
+    return Step::GoOn();
+}
+
+void HlsTransfer::Ask(Fetcher& f) {
     UrlParts parts;
-    ParseUrl(m_fetchUrl, parts);
+    ParseUrl(f.url, parts);
     std::string credentials = m_item->CredentialsFor(parts.host);
     std::string authorization = credentials.empty() ? "" : "Basic " + Base64Encode(credentials);
-    AddRecord("HTTP req: " + m_fetchUrl, 'O');
-    m_socket->SendText(BuildHttpRequest(
-        parts.path, HostHeader(parts.host, parts.port, parts.scheme), 0, authorization));
-    m_asked = true;
-    m_countdown = TimeoutSetting(30);
+    AddRecord("HTTP req: " + f.url, 'O');
+    // A plain request through the proxy names the whole address; one in a tunnel, as one
+    // straight to the server, the path.
+    const std::string& target = f.viaProxy && !f.tls ? f.url : parts.path;
+    f.connection->SendText(BuildHttpRequest(
+        target, HostHeader(parts.host, parts.port, parts.scheme), 0, authorization));
+    f.header.Clear();
+    f.state = Fetcher::State::Asking;
+    f.countdown = TimeoutSetting(30);
+}
+
+Step HlsTransfer::OnTunnelReply(Fetcher& f, const char* data, size_t count) {
+    TunnelReply reply = ReadTunnelReply(f.header, data, count, 64 * 1024);
+    if (reply.kind == TunnelReply::Kind::Partial)
+        return Step::GoOn();
+    if (reply.kind == TunnelReply::Kind::TooLarge) {
+        AddRecord("proxy reply too large", 'E');
+        return Failure(f, "proxy reply too large", false);
+    }
+    AddRecord(reply.statusLine, 'I');
+    if (reply.kind == TunnelReply::Kind::Refused)
+        return Step::Fail(reply.code);
+    UrlParts parts;
+    ParseUrl(f.url, parts);
+    f.state = Fetcher::State::Connecting; // the request goes once TLS is up
+    f.connection->StartTls(QString::fromStdString(parts.host));
     return Step::GoOn();
 }
 
 Step HlsTransfer::OnData(Connection* connection, const char* data, size_t count) {
-    if (connection != m_socket.get() || count == 0)
+    Fetcher* f = FetcherOf(connection);
+    if (!f || count == 0)
         return Step::GoOn();
-    m_countdown = TimeoutSetting(30);
-    if (m_inBody)
-        return Body(data, count);
-    size_t end = m_header.Append(data, count);
+    f->countdown = TimeoutSetting(30);
+    switch (f->state) {
+    case Fetcher::State::TunnelReply:
+        return OnTunnelReply(*f, data, count);
+    case Fetcher::State::Body:
+        return Body(*f, data, count);
+    case Fetcher::State::Asking:
+        break;
+    default:
+        return Step::GoOn();
+    }
+    size_t end = f->header.Append(data, count);
     while (end != 0) {
         HeaderTable header;
-        header.Parse(m_header.Bytes().substr(0, end));
+        header.Parse(f->header.Bytes().substr(0, end));
         if (header.Status() < 100 || header.Status() > 199 || header.Status() == 101)
             break;
-        end = m_header.DropAndFind(end); // an interim answer: the real one follows
+        end = f->header.DropAndFind(end); // an interim answer: the real one follows
     }
     if (end == 0) {
-        if (m_header.Size() > 64 * 1024) {
+        if (f->header.Size() > 64 * 1024) {
             AddRecord("response header too large", 'E');
-            NoteCause("response header too large");
-            return Step::Retry();
+            return Failure(*f, "response header too large", false);
         }
         return Step::GoOn();
     }
-    return OnHeader(end);
+    return OnHeader(*f, end);
 }
 
-Step HlsTransfer::OnHeader(size_t headerLength) {
+Step HlsTransfer::OnHeader(Fetcher& f, size_t headerLength) {
     HeaderTable header;
-    header.Parse(m_header.Bytes().substr(0, headerLength));
+    header.Parse(f.header.Bytes().substr(0, headerLength));
     AddRecord(header.Count() ? header.Name(0) : std::string(), 'I');
     HttpAsked asked;
-    asked.url = m_fetchUrl;
+    asked.url = f.url;
+    asked.viaProxy = f.viaProxy;
     asked.wholeUrl = true; // a 404 is the segment's, not the way it was asked
     HttpVerdict verdict = JudgeHttpResponse(header, asked);
     for (const HttpVerdict::Record& record : verdict.records)
@@ -199,10 +326,10 @@ Step HlsTransfer::OnHeader(size_t headerLength) {
     case HttpVerdict::Kind::Body:
         break;
     case HttpVerdict::Kind::Redirect:
-        if (++m_redirects > kMaxRedirects)
+        if (++f.redirects > kMaxRedirects)
             return Step::Fail(ErrTooManyRedirects);
-        m_fetchUrl = verdict.url;
-        return Connect();
+        f.url = verdict.url;
+        return Open(f);
     case HttpVerdict::Kind::Fail:
         if (verdict.code == 401) {
             NoteCause(verdict.cause);
@@ -211,115 +338,124 @@ Step HlsTransfer::OnHeader(size_t headerLength) {
         [[fallthrough]];
     default:
         // A missing segment or key may come back: the attempts decide.
-        NoteCause(verdict.cause.empty() ? HttpStatusWords(header) : verdict.cause);
-        AddRecord(HttpStatusWords(header) + " for " + m_fetchUrl, 'E');
-        return Step::Retry();
+        AddRecord(HttpStatusWords(header) + " for " + f.url, 'E');
+        return Failure(f, verdict.cause.empty() ? HttpStatusWords(header) : verdict.cause, false);
     }
-    m_body = verdict.body;
-    m_inBody = true;
-    if (m_body.inflate)
-        m_inflater = std::make_unique<Inflater>();
-    std::string rest = m_header.TakeRest(headerLength);
-    if (m_body.Empty())
-        return Fetched();
+    f.body = verdict.body;
+    f.state = Fetcher::State::Body;
+    if (f.body.inflate)
+        f.inflater = std::make_unique<Inflater>();
+    std::string rest = f.header.TakeRest(headerLength);
+    if (f.body.Empty())
+        return Fetched(f);
     if (rest.empty())
         return Step::GoOn();
-    return Body(rest.data(), rest.size());
+    return Body(f, rest.data(), rest.size());
 }
 
-bool HlsTransfer::Keep(const char* data, size_t count) {
-    size_t limit = m_phase == Phase::Segment || m_phase == Phase::Init ? kMaxSegment : kMaxPlaylist;
-    if (m_data.size() + count > limit)
+bool HlsTransfer::Keep(Fetcher& f, const char* data, size_t count) {
+    size_t limit = f.phase == Phase::Segment || f.phase == Phase::Init ? kMaxSegment : kMaxPlaylist;
+    if (f.data.size() + count > limit)
         return false;
-    m_data.append(data, count);
+    f.data.append(data, count);
     return true;
 }
 
-Step HlsTransfer::Body(const char* data, size_t count) {
+Step HlsTransfer::Body(Fetcher& f, const char* data, size_t count) {
     if (!HasFlag(IF_RECEIVING)) {
         m_receiveStart = m_bytes;
         ChangeFlags(IF_RECEIVING, 0);
-        SetAttemptState(AttemptState::Receiving);
     }
-    if (m_body.contentLength >= 0 && !m_body.chunked)
-        count = size_t(std::min<int64_t>(int64_t(count), m_body.contentLength - m_wireBytes));
-    m_wireBytes += int64_t(count);
+    SetAttemptState(AttemptState::Receiving);
+    if (f.body.contentLength >= 0 && !f.body.chunked)
+        count = size_t(std::min<int64_t>(int64_t(count), f.body.contentLength - f.wireBytes));
+    f.wireBytes += int64_t(count);
     bool tooLarge = false;
     auto keep = [&](const char* d, size_t n) {
-        if (!Keep(d, n))
+        if (!Keep(f, d, n))
             tooLarge = true;
         return !tooLarge;
     };
     auto decode = [&](const char* d, size_t n) {
-        if (!m_inflater)
+        if (!f.inflater)
             return keep(d, n);
-        return m_inflater->Feed(d, n, keep) != Inflater::Result::Error;
+        return f.inflater->Feed(d, n, keep) != Inflater::Result::Error;
     };
-    bool ok = m_body.chunked ? m_chunks.Feed(data, count, decode) != ChunkedDecoder::Result::Error
+    bool ok = f.body.chunked ? f.chunks.Feed(data, count, decode) != ChunkedDecoder::Result::Error
                              : decode(data, count);
     if (tooLarge)
         return Broken("too large for a " +
-                          std::string(m_phase == Phase::Segment ? "segment" : "playlist") + ": " +
-                          m_fetchUrl,
+                          std::string(f.phase == Phase::Segment ? "segment" : "playlist") + ": " +
+                          f.url,
                       ErrFormat);
     if (!ok) {
         AddRecord("the answer's body cannot be decoded", 'E');
-        NoteCause("the answer's body cannot be decoded");
-        return Step::Retry();
+        return Failure(f, "the answer's body cannot be decoded", false);
     }
-    bool done = m_body.chunked              ? m_chunks.IsDone()
-                : m_body.contentLength >= 0 ? m_wireBytes >= m_body.contentLength
+    bool done = f.body.chunked              ? f.chunks.IsDone()
+                : f.body.contentLength >= 0 ? f.wireBytes >= f.body.contentLength
                                             : false;
-    if (done && m_inflater && !m_inflater->IsDone()) {
+    if (done && f.inflater && !f.inflater->IsDone()) {
         AddRecord("the answer's body ends inside its compressed data", 'E');
-        NoteCause("the answer's body ends inside its compressed data");
-        return Step::Retry();
+        return Failure(f, "the answer's body ends inside its compressed data", false);
     }
-    return done ? Fetched() : Step::GoOn();
+    return done ? Fetched(f) : Step::GoOn();
 }
 
 Step HlsTransfer::OnClosed(Connection* connection) {
-    if (connection != m_socket.get())
+    Fetcher* f = FetcherOf(connection);
+    if (!f || f->state == Fetcher::State::Idle || f->state == Fetcher::State::Waiting)
         return Step::GoOn();
-    if (m_inBody && !m_body.chunked && m_body.contentLength < 0 &&
-        (!m_inflater || m_inflater->IsDone()))
-        return Fetched(); // the body ends with the connection
-    AddRecord("connection closed before the end of " + m_fetchUrl, 'E');
-    NoteCause("connection closed before the end of the file");
-    return Step::Retry();
+    if (f->state == Fetcher::State::Body && !f->body.chunked && f->body.contentLength < 0 &&
+        (!f->inflater || f->inflater->IsDone()))
+        return Fetched(*f); // the body ends with the connection
+    AddRecord("connection closed before the end of " + f->url, 'E');
+    return Failure(*f, "connection closed before the end of the file", false);
 }
 
-Step HlsTransfer::Fetched() {
-    Drop();
-    m_countdown = -1;
-    switch (m_phase) {
+Step HlsTransfer::Failure(Fetcher& f, const std::string& why, bool waitFirst, int kind) {
+    Drop(f);
+    if (Step step = SpendAttempt(why, kind); !step.GoesOn())
+        return step;
+    if (waitFirst) {
+        // A server that is back in a few seconds should not cost every attempt at once.
+        f.state = Fetcher::State::Waiting;
+        f.countdown = TimeoutSetting(0);
+        return Step::GoOn();
+    }
+    return Open(f);
+}
+
+Step HlsTransfer::Fetched(Fetcher& f) {
+    Drop(f);
+    f.state = Fetcher::State::Idle;
+    std::string data = std::move(f.data);
+    f.data = std::string();
+    switch (f.phase) {
     case Phase::Playlist:
+        m_fetchUrl = f.url;
+        m_data = std::move(data);
+        m_sinceLoad = 0;
         return OnPlaylist();
     case Phase::Key:
-        if (m_data.size() != 16)
-            return Broken("the key " + m_fetchUrl + " has " + std::to_string(m_data.size()) +
+        if (data.size() != 16)
+            return Broken("the key " + f.url + " has " + std::to_string(data.size()) +
                               " bytes, not 16",
                           ErrFormat);
-        m_key = m_data;
-        m_keyUri = m_queue.front().key.uri;
-        AddRecord("key: " + m_keyUri, '!');
-        return Next();
-    case Phase::Init: {
-        const std::string& map = m_queue.front().mapUri;
-        if (!AppendData(m_data.data(), m_data.size()))
-            return Step::Ended();
-        m_mapWritten = map;
-        AddRecord("initialisation section: " + map + ", " + std::to_string(m_data.size()) +
-                      " bytes",
-                  '!');
-        return Next();
-    }
+        m_keys[f.name] = std::move(data);
+        AddRecord("key: " + f.name, '!');
+        break;
+    case Phase::Init:
+        m_inits[f.name] = std::move(data);
+        break;
     case Phase::Segment:
-        return OnSegment();
-    case Phase::Waiting:
+        m_arrived[f.sequence] = std::move(data);
+        // A segment received gives the fetches their attempts afresh.
+        m_attempts = 1;
+        m_cause.attempts = 1;
         break;
     }
-    return Step::GoOn();
+    return Next();
 }
 
 Step HlsTransfer::OnPlaylist() {
@@ -407,9 +543,11 @@ Step HlsTransfer::OnMediaPlaylist(const HlsPlaylist& list) {
         m_next = first;
     bool restart = m_firstRead && !m_resume.Empty();
     m_firstRead = false;
-    if (first > m_next) {
-        std::string lost =
-            "segments " + std::to_string(m_next) + " to " + std::to_string(first - 1);
+    // Segments already queued may be on their way or waiting in memory while the live
+    // playlist moves on: only what was never seen in any playlist is lost.
+    int64_t known = m_queue.empty() ? m_next : m_queue.back().sequence + 1;
+    if (first > known) {
+        std::string lost = "segments " + std::to_string(known) + " to " + std::to_string(first - 1);
         // What a live stream sent while nobody recorded it is gone for good: the recording
         // goes on from where the stream is now. Within one running recording a gap is
         // media lost unseen, and a playlist with an end must not lose any.
@@ -421,12 +559,13 @@ Step HlsTransfer::OnMediaPlaylist(const HlsPlaylist& list) {
                       std::to_string(first),
                   '!');
         m_next = first;
+        m_queue.clear();
     }
     if (m_next > end && list.endList)
         return Broken("the playlist ends at segment " + std::to_string(end - 1) +
                           ", before the recording's next segment " + std::to_string(m_next),
                       ErrCorrupted);
-    m_queue.clear();
+    std::erase_if(m_queue, [&](const HlsSegment& s) { return s.sequence >= first; });
     for (const HlsSegment& segment : list.segments)
         if (segment.sequence >= m_next)
             m_queue.push_back(segment);
@@ -438,63 +577,129 @@ Step HlsTransfer::OnMediaPlaylist(const HlsPlaylist& list) {
 }
 
 Step HlsTransfer::Next() {
-    if (m_queue.empty()) {
-        if (m_endList) {
-            m_item->StoreStream({});
-            return Step::Finish();
+    if (Step step = WriteReady(); !step.GoesOn())
+        return step;
+    if (m_queue.empty() && m_endList) {
+        m_item->StoreStream({});
+        return Step::Finish();
+    }
+    Fetcher& control = Control();
+    if (m_reloadDue && control.state == Fetcher::State::Idle) {
+        m_reloadDue = false;
+        AddRecord("reloading the playlist", '!');
+        if (Step step = Fetch(Phase::Playlist, m_mediaUrl); !step.GoesOn())
+            return step;
+    }
+    // Segments are fetched only a few places ahead of the next one to write: those that
+    // arrive early wait in memory. One starts once its key and initialisation section are
+    // at hand, so that it can be written when its turn comes.
+    std::string init = m_mapWritten;
+    for (const HlsSegment& segment : m_queue) {
+        if (segment.sequence >= m_next + m_connections)
+            break;
+        bool front = segment.sequence == m_queue.front().sequence;
+        if (segment.key.method == HlsKey::Method::SampleAes) {
+            if (!front)
+                break;
+            return Broken("segment " + std::to_string(segment.sequence) +
+                              " is encrypted with SAMPLE-AES, which Vireo does not record",
+                          ErrFormat);
         }
-        m_phase = Phase::Waiting;
-        m_countdown = -1;
-        m_reloadWait = std::max(1, m_targetDuration);
+        if (segment.key.method == HlsKey::Method::Other) {
+            if (!front)
+                break;
+            return Broken("segment " + std::to_string(segment.sequence) +
+                              " is encrypted with an unknown method: " + segment.key.methodName,
+                          ErrFormat);
+        }
+        bool needKey =
+            segment.key.method == HlsKey::Method::Aes128 && !m_keys.contains(segment.key.uri);
+        bool needInit =
+            !segment.mapUri.empty() && segment.mapUri != init && !m_inits.contains(segment.mapUri);
+        if (!segment.mapUri.empty())
+            init = segment.mapUri;
+        if (needKey || needInit) {
+            if (control.state == Fetcher::State::Idle)
+                if (Step step = needKey ? Fetch(Phase::Key, segment.key.uri)
+                                        : Fetch(Phase::Init, segment.mapUri);
+                    !step.GoesOn())
+                    return step;
+            break;
+        }
+        if (m_arrived.contains(segment.sequence) || InFlight(segment.sequence))
+            continue;
+        auto idle = std::find_if(m_fetchers.begin() + 1, m_fetchers.end(),
+                                 [](const Fetcher& f) { return f.state == Fetcher::State::Idle; });
+        if (idle == m_fetchers.end())
+            break;
+        idle->sequence = segment.sequence;
+        if (Step step = Begin(*idle, Phase::Segment, segment.uri); !step.GoesOn())
+            return step;
+    }
+    if (std::all_of(m_fetchers.begin(), m_fetchers.end(),
+                    [](const Fetcher& f) { return f.state == Fetcher::State::Idle; }))
         SetAttemptState(AttemptState::Idle);
-        return Step::GoOn();
-    }
-    const HlsSegment& segment = m_queue.front();
-    switch (segment.key.method) {
-    case HlsKey::Method::SampleAes:
-        return Broken("segment " + std::to_string(segment.sequence) +
-                          " is encrypted with SAMPLE-AES, which Vireo does not record",
-                      ErrFormat);
-    case HlsKey::Method::Other:
-        return Broken("segment " + std::to_string(segment.sequence) +
-                          " is encrypted with an unknown method: " + segment.key.methodName,
-                      ErrFormat);
-    case HlsKey::Method::Aes128:
-        if (segment.key.uri != m_keyUri)
-            return Fetch(Phase::Key, segment.key.uri);
-        break;
-    case HlsKey::Method::None:
-        break;
-    }
-    if (!segment.mapUri.empty() && segment.mapUri != m_mapWritten)
-        return Fetch(Phase::Init, segment.mapUri);
-    return Fetch(Phase::Segment, segment.uri);
+    return Step::GoOn();
 }
 
-Step HlsTransfer::OnSegment() {
-    const HlsSegment& segment = m_queue.front();
-    if (segment.key.method == HlsKey::Method::Aes128) {
-        std::array<uint8_t, 16> iv =
-            segment.key.hasIv ? segment.key.iv : SequenceIv(segment.sequence);
-        if (!DecryptAes128(m_key, iv, &m_data))
-            return Broken("segment " + std::to_string(segment.sequence) +
-                              " does not decrypt with its key " + segment.key.uri,
-                          ErrCorrupted);
+Step HlsTransfer::WriteReady() {
+    while (!m_queue.empty()) {
+        const HlsSegment& segment = m_queue.front();
+        auto arrived = m_arrived.find(segment.sequence);
+        if (arrived == m_arrived.end())
+            break;
+        bool aes = segment.key.method == HlsKey::Method::Aes128;
+        bool newInit = !segment.mapUri.empty() && segment.mapUri != m_mapWritten;
+        if ((aes && !m_keys.contains(segment.key.uri)) ||
+            (newInit && !m_inits.contains(segment.mapUri)))
+            break; // fetched again since a reload forgot it
+        std::string data = std::move(arrived->second);
+        m_arrived.erase(arrived);
+        if (aes) {
+            std::array<uint8_t, 16> iv =
+                segment.key.hasIv ? segment.key.iv : SequenceIv(segment.sequence);
+            if (!DecryptAes128(m_keys[segment.key.uri], iv, &data))
+                return Broken("segment " + std::to_string(segment.sequence) +
+                                  " does not decrypt with its key " + segment.key.uri,
+                              ErrCorrupted);
+        }
+        if (newInit) {
+            const std::string& section = m_inits[segment.mapUri];
+            if (!AppendData(section.data(), section.size()))
+                return Step::Ended();
+            m_mapWritten = segment.mapUri;
+            AddRecord("initialisation section: " + m_mapWritten + ", " +
+                          std::to_string(section.size()) + " bytes",
+                      '!');
+        }
+        if (!AppendData(data.data(), data.size()))
+            return Step::Ended();
+        AddRecord("segment " + std::to_string(segment.sequence) + ": " + segment.uri + ", " +
+                      std::to_string(data.size()) + " bytes",
+                  '!');
+        m_next = segment.sequence + 1;
+        ++m_done;
+        m_queue.pop_front();
+        SaveState();
     }
-    if (!AppendData(m_data.data(), m_data.size()))
-        return Step::Ended();
-    AddRecord("segment " + std::to_string(segment.sequence) + ": " + segment.uri + ", " +
-                  std::to_string(m_data.size()) + " bytes",
-              '!');
-    m_next = segment.sequence + 1;
-    ++m_done;
-    m_queue.pop_front();
-    m_data.clear();
-    // Each fetch has the item's attempts.
-    m_attempts = 1;
-    m_cause.attempts = 1;
-    SaveState();
-    return Next();
+    ForgetUnused();
+    return Step::GoOn();
+}
+
+void HlsTransfer::ForgetUnused() {
+    std::erase_if(m_arrived, [&](const auto& entry) { return entry.first < m_next; });
+    // Between reloads of a live playlist the queue is empty: what the next segments
+    // will most likely need stays.
+    if (m_queue.empty())
+        return;
+    std::erase_if(m_keys, [&](const auto& entry) {
+        return std::none_of(m_queue.begin(), m_queue.end(),
+                            [&](const HlsSegment& s) { return s.key.uri == entry.first; });
+    });
+    std::erase_if(m_inits, [&](const auto& entry) {
+        return std::none_of(m_queue.begin(), m_queue.end(),
+                            [&](const HlsSegment& s) { return s.mapUri == entry.first; });
+    });
 }
 
 void HlsTransfer::SaveState() {
@@ -508,10 +713,29 @@ void HlsTransfer::SaveState() {
 }
 
 Step HlsTransfer::OnTick() {
-    if (m_phase != Phase::Waiting || --m_reloadWait > 0)
+    for (Fetcher& f : m_fetchers) {
+        if (f.countdown > 0) {
+            --f.countdown;
+            continue;
+        }
+        if (f.countdown < 0)
+            continue;
+        if (f.state == Fetcher::State::Waiting) {
+            if (Step step = Open(f); !step.GoesOn())
+                return step;
+            continue;
+        }
+        AddRecord("timeout", 'E');
+        if (Step step = Failure(f, "timed out", false); !step.GoesOn())
+            return step;
+    }
+    // A live playlist is loaded again every target duration, also while segments come.
+    const Fetcher& control = Control();
+    bool loading = control.state != Fetcher::State::Idle && control.phase == Phase::Playlist;
+    if (!m_live || loading || m_reloadDue || ++m_sinceLoad < std::max(1, m_targetDuration))
         return Step::GoOn();
-    AddRecord("reloading the playlist", '!');
-    return Fetch(Phase::Playlist, m_mediaUrl);
+    m_reloadDue = true;
+    return Next();
 }
 
 } // namespace vireo

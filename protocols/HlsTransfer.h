@@ -1,17 +1,23 @@
 #pragma once
-// The recording of an HTTP Live Streaming playlist into one file. The job fetches, one
-// after the other over HTTP, the playlist (for a master playlist, then the variant of the
-// highest bandwidth within the settings' cap), each key, the initialisation section and
-// every segment, and appends the segments in media sequence order to the target file,
-// decrypted when the playlist says AES-128. A playlist without an end is reloaded every
-// target duration and recorded until the user stops it. After each segment the state of
-// the recording is kept with the file, so that a later start continues at the next
-// segment; a live playlist that has moved past it while the recording was stopped
-// continues at its first segment.
+// The recording of an HTTP Live Streaming playlist into one file. The job fetches over
+// HTTP, directly or through the proxy an HTTP transfer of the address would use, the
+// playlist (for a master playlist, then the variant of the highest bandwidth within the
+// settings' cap), each key, the initialisation sections and the segments, and appends the
+// segments in media sequence order to the target file, decrypted when the playlist says
+// AES-128. A playlist without an end is reloaded every target duration and recorded until
+// the user stops it; a live playlist that has moved past the kept state while the
+// recording was stopped continues at its first segment.
 //
-// Each fetch has the item's time-out; one that fails ends the attempt, and the next
-// attempt fetches it again, until the item's attempts are used up. A segment done gives
-// the next fetch its attempts afresh.
+// Segments come over several connections at once (see Fetcher). One that arrives before
+// those ahead of it waits in memory; a fetch starts only for the next few segments to
+// write, so that what waits stays bounded. Playlists, keys and initialisation sections are
+// small and come one at a time beside the segments. After each segment written the state
+// of the recording is kept with the file, so that a later start continues at the next
+// segment; segments that only reached memory are fetched again then.
+//
+// Each fetch has the item's time-out. One that fails spends one of the item's attempts
+// and is asked again while the others go on; when the attempts are used up the item
+// fails. A segment received gives the attempts back.
 
 #include "engine/StreamState.h"
 #include "engine/TransferJob.h"
@@ -22,6 +28,7 @@
 #include "protocols/Inflater.h"
 
 #include <deque>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,6 +42,10 @@ public:
     static constexpr size_t kMaxSegment = 512 * 1024 * 1024;
     // Redirects one fetch follows.
     static constexpr int kMaxRedirects = 20;
+    // Segment fetches at once: this many, or the setting "segments" when it is higher, up
+    // to the most.
+    static constexpr int kMinConnections = 4;
+    static constexpr int kMaxConnections = 16;
 
     HlsTransfer(JobHost* item, std::string host, std::string path, int port);
     ~HlsTransfer() override;
@@ -58,35 +69,63 @@ protected:
     Step OnTick() override;
 
 private:
-    enum class Phase { Playlist, Key, Init, Segment, Waiting };
+    enum class Phase { Playlist, Key, Init, Segment };
 
+    // One GET at a time on a connection of its own, redirects followed.
+    struct Fetcher {
+        enum class State { Idle, Tunnel, TunnelReply, Connecting, Asking, Body, Waiting };
+        Phase phase = Phase::Segment;
+        State state = State::Idle;
+        ConnectionPtr connection;
+        std::string name;     // the address as the playlist wrote it
+        std::string url;      // what it asks for, after redirects
+        int64_t sequence = 0; // of the segment
+        int redirects = 0;
+        bool viaProxy = false;
+        bool lookedUp = false; // connects to the address the attempt looked up
+        bool tls = false;
+        HttpHeaderBuffer header;
+        HttpBody body;
+        ChunkedDecoder chunks;
+        std::unique_ptr<Inflater> inflater;
+        int64_t wireBytes = 0;
+        int countdown = -1;
+        std::string data;
+    };
+
+    Fetcher& Control() { return m_fetchers.front(); }
+    Fetcher* FetcherOf(const Connection* connection);
+    bool InFlight(int64_t sequence) const;
+    // Starts the control fetch (a playlist, key or initialisation section).
     Step Fetch(Phase phase, const std::string& url);
-    Step OnHeader(size_t headerLength);
-    Step Body(const char* data, size_t count);
-    bool Keep(const char* data, size_t count);
-    Step Fetched();
+    Step Begin(Fetcher& f, Phase phase, const std::string& url);
+    Step Open(Fetcher& f);
+    void Ask(Fetcher& f);
+    Step ConnectFailed(Fetcher& f, Connection& connection);
+    Step OnTunnelReply(Fetcher& f, const char* data, size_t count);
+    Step OnHeader(Fetcher& f, size_t headerLength);
+    Step Body(Fetcher& f, const char* data, size_t count);
+    bool Keep(Fetcher& f, const char* data, size_t count);
+    Step Fetched(Fetcher& f);
+    // A fetch that went wrong: one of the item's attempts, then it is asked again (after
+    // the time-out when the connection could not be made).
+    Step Failure(Fetcher& f, const std::string& why, bool waitFirst, int kind = 0);
     Step OnPlaylist();
     Step OnMediaPlaylist(const HlsPlaylist& list);
     // The kept state continues this recording: the file is cut to its whole segments.
     void ResumeFromState();
-    Step OnSegment();
+    // Writes what has arrived in order, then starts the fetches that may start.
     Step Next();
+    Step WriteReady();
+    void ForgetUnused();
     void SaveState();
-    void Drop();
+    void Drop(Fetcher& f);
     Step Broken(const std::string& why, int code);
 
-    Phase m_phase = Phase::Playlist;
-    std::string m_fetchUrl; // what the current fetch asks for (after redirects)
-    int m_redirects = 0;
-    ConnectionPtr m_socket;
-    bool m_asked = false;
-    bool m_inBody = false;
-    HttpHeaderBuffer m_header;
-    HttpBody m_body;
-    ChunkedDecoder m_chunks;
-    std::unique_ptr<Inflater> m_inflater;
-    int64_t m_wireBytes = 0;
-    std::string m_data;
+    std::vector<Fetcher> m_fetchers; // the first fetches all but segments
+    int m_connections = kMinConnections;
+    std::string m_fetchUrl; // the playlist just fetched: its address after redirects
+    std::string m_data;     // and its text
 
     std::string m_mediaUrl; // the media playlist recorded
     bool m_named = false;   // the target has its extension and the kept state was read
@@ -100,9 +139,11 @@ private:
     bool m_live = false;
     bool m_endList = false;
     int m_targetDuration = 0;
-    int m_reloadWait = 0;
-    std::string m_keyUri;
-    std::string m_key;
+    int m_sinceLoad = 0;                        // seconds since a live playlist was last loaded
+    bool m_reloadDue = false;                   // the live playlist is to be loaded again
+    std::map<int64_t, std::string> m_arrived;   // segments waiting for those before them
+    std::map<std::string, std::string> m_keys;  // by address, while a segment needs them
+    std::map<std::string, std::string> m_inits; // initialisation sections, by address
     std::string m_mapWritten;
     int m_done = 0;
     int m_total = 0;

@@ -8,7 +8,6 @@
 #include "protocols/HttpRequest.h"
 #include "protocols/HttpTransfer.h"
 #include "protocols/HttpVerdict.h"
-#include "settings/SettingsStore.h"
 
 #include <algorithm>
 
@@ -274,18 +273,12 @@ Step HttpSegments::OnClosed(Connection* connection) {
 }
 
 Step HttpSegments::Failure(Fetch& f, const std::string& why, bool waitFirst) {
-    m_job.NoteCause(why);
     Drop(f);
     if (f.piece >= 0)
         m_plan.Release(f.piece);
     f.piece = -1;
-    ++m_job.m_attempts;
-    m_job.m_cause.attempts = m_job.m_attempts;
-    if (m_job.m_attempts > Settings().GetInt(keys::MaxAttemp)) {
-        m_job.AddRecord("all attemps passed", 'I');
-        return Step::Fail(ErrAttempts);
-    }
-    m_job.Notify(NotifyAttempt);
+    if (Step step = m_job.SpendAttempt(why); !step.GoesOn())
+        return step;
     if (waitFirst) {
         // A server that is back in a few seconds should not cost every attempt at once.
         f.phase = Fetch::Phase::Waiting;

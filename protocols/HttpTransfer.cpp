@@ -9,6 +9,7 @@
 #include "protocols/HttpMetafile.h"
 #include "protocols/HttpRequest.h"
 #include "protocols/HttpVerdict.h"
+#include "protocols/ProxyTunnel.h"
 #include "settings/ProxyDetect.h"
 #include "settings/SettingsStore.h"
 
@@ -173,9 +174,8 @@ Step HttpTransfer::OnWritable(Connection* socket) {
     if (m_segments && m_segments->Owns(socket))
         return m_segments->OnWritable(socket);
     if (m_tunnel == Tunnel::Connecting) {
-        std::string target = HostName(m_host) + ":" + std::to_string(m_port);
-        AddRecord("CONNECT " + target, 'O');
-        socket->SendText("CONNECT " + target + " HTTP/1.1\r\nHost: " + target + "\r\n\r\n");
+        AddRecord("CONNECT " + TunnelTarget(m_host, m_port), 'O');
+        socket->SendText(TunnelRequest(m_host, m_port));
         m_tunnel = Tunnel::Awaiting;
         return Step::GoOn();
     }
@@ -201,20 +201,16 @@ Step HttpTransfer::StartOver(const std::string& why) {
 }
 
 Step HttpTransfer::OnTunnelReply(const char* data, size_t count) {
-    size_t end = m_headerBuffer.Append(data, count);
-    if (end == 0) {
-        if (m_headerBuffer.Size() > kMaxHeader) {
-            AddRecord("proxy reply too large", 'E');
-            return Step::Retry();
-        }
+    TunnelReply reply = ReadTunnelReply(m_headerBuffer, data, count, kMaxHeader);
+    if (reply.kind == TunnelReply::Kind::Partial)
         return Step::GoOn();
+    if (reply.kind == TunnelReply::Kind::TooLarge) {
+        AddRecord("proxy reply too large", 'E');
+        return Step::Retry();
     }
-    HeaderTable reply;
-    reply.Parse(m_headerBuffer.Bytes().substr(0, end));
-    AddRecord(reply.Count() ? reply.Name(0) : std::string(), 'I');
-    m_headerBuffer.Clear();
-    if (reply.Status() != 200)
-        return Step::Fail(reply.Status() > 0 ? reply.Status() : ErrConnect);
+    AddRecord(reply.statusLine, 'I');
+    if (reply.kind == TunnelReply::Kind::Refused)
+        return Step::Fail(reply.code);
     m_tunnel = Tunnel::Open;
     m_socket->StartTls(QString::fromStdString(m_host));
     return Step::GoOn();
@@ -297,8 +293,7 @@ Step HttpTransfer::OnHeader(size_t headerLength) {
     }
 
     // A stream playlist is recorded rather than saved: the item starts again with that.
-    if (!UsesProxy() && IsStreamPlaylistType(m_header.Find("Content-Type")) &&
-        !IsStreamPlaylist(m_item->Url())) {
+    if (IsStreamPlaylistType(m_header.Find("Content-Type")) && !IsStreamPlaylist(m_item->Url())) {
         AddRecord("the answer is a stream playlist: recording it", '!');
         NoteStreamPlaylist(m_item->Url());
         return Step::Restart(m_item->Url());

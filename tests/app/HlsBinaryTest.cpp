@@ -4,6 +4,8 @@
 // ffprobe and ffmpeg.
 #include "TempSettings.h"
 #include "peers/NginxPeer.h"
+#include "peers/ProxyPeer.h"
+#include "peers/ScriptedServer.h"
 #include "peers/TestFiles.h"
 #include "peers/WaitUntil.h"
 #include "settings/Startup.h"
@@ -19,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <map>
 #include <memory>
 #include <sys/xattr.h>
 
@@ -125,6 +128,24 @@ QByteArray Concat(const QString& dir, const QString& first, const QString& patte
     return all;
 }
 
+// When nginx served each GET of its access log, by path: from the request's first byte to
+// the reply's last, in seconds.
+struct Served {
+    double start = 0, end = 0;
+};
+std::map<QString, Served> ServedByPath(const QString& accessLog) {
+    static const QRegularExpression line(
+        R"re("GET (\S+) HTTP/1\.[01]" 200 .* (\d+\.\d+) (\d+\.\d+)$)re");
+    std::map<QString, Served> served;
+    for (const QString& text : accessLog.split('\n')) {
+        QRegularExpressionMatch m = line.match(text);
+        if (m.hasMatch())
+            served[m.captured(1)] = {m.captured(2).toDouble() - m.captured(3).toDouble(),
+                                     m.captured(2).toDouble()};
+    }
+    return served;
+}
+
 class HlsRecording : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -219,7 +240,9 @@ protected:
                           "#EXT-X-MEDIA-SEQUENCE:" +
                           QByteArray::number(first) + "\n";
         for (int i = first; i < first + 3; ++i)
-            text += "#EXTINF:1.000000,\nseg" + QByteArray::number(i) + ".ts\n";
+            text += "#EXTINF:1.000000,\n" +
+                    (elsewhere.count(i) ? elsewhere[i] : "seg" + QByteArray::number(i) + ".ts") +
+                    "\n";
         if (end)
             text += "#EXT-X-ENDLIST\n";
         QSaveFile f(server.DocRoot() + "/live/live.m3u8");
@@ -264,6 +287,7 @@ protected:
     TempSettings temp;
     NginxPeer server;
     QString out, logs;
+    std::map<int, QByteArray> elsewhere; // live segments served from another address
 };
 
 TEST_F(HlsRecording, TsFragmentedMp4AndAes128RecordingsPlay) {
@@ -363,11 +387,9 @@ TEST_F(HlsRecording, MasterTakesTheHighestBandwidthAndAKilledRecordingContinues)
                                   {"bandwidth", 6500000},
                                   {"resolution", "320x240"}};
     EXPECT_EQ(done[0]["variant"].toObject(), highVariant) << output.toStdString();
-    // Some seconds at 2 MB/s: progress lines, each naming the variant once it is known.
-    std::vector<QJsonObject> progress = JsonEvents(output, "progress");
-    ASSERT_FALSE(progress.empty()) << output.toStdString();
-    EXPECT_EQ(progress.back()["variant"].toObject(), highVariant) << output.toStdString();
-    for (const QJsonObject& line : progress) {
+    // Progress lines name the variant once it is known (how many come depends on the pace:
+    // the segments now arrive several at once).
+    for (const QJsonObject& line : JsonEvents(output, "progress")) {
         if (line.contains("variant")) {
             EXPECT_EQ(line["variant"].toObject(), highVariant);
         }
@@ -464,6 +486,39 @@ TEST_F(HlsRecording, LivePlaylistIsRecordedWithoutGapsOrRepeatsUntilStopped) {
     Probe probe = Examine(dir + "/live.ts");
     EXPECT_EQ(probe.codecs, (QStringList{"aac", "h264"}));
     EXPECT_NEAR(probe.duration, double(numbers.size()), 1.5);
+    EXPECT_EQ(probe.decodeErrors, "");
+}
+
+// A segment still on its way when the live playlist has moved past it is no gap: it was
+// listed and is being fetched. The recording waits for it and goes on in order.
+TEST_F(HlsRecording, ASlowSegmentTheLivePlaylistMovedPastIsStillRecorded) {
+    Serve("live");
+    const QByteArray seg2 = ReadWholeFile(TheStreams().Dir("live") + "/seg2.ts");
+    ASSERT_GT(seg2.size(), 4000);
+    ScriptedServer slow; // about four seconds for the one segment
+    slow.AddScript(
+        {ScriptStep::ExpectRequest(),
+         ScriptStep::Send("HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(seg2.size()) +
+                          "\r\nConnection: close\r\n\r\n"),
+         ScriptStep::SendSlowly(seg2, seg2.size() / 40 + 1, 100), ScriptStep::Close()});
+    elsewhere[2] = slow.Url("/seg2.ts").toUtf8();
+    WriteWindow(0);
+    QProcess p;
+    const QString dir = out + "/slowlive";
+    Launch(p, {server.HttpUrl("/live/live.m3u8")}, dir);
+    Advance(p, 0, 10000); // the scripted server answers in this loop
+    ASSERT_TRUE(Interrupt(p)) << p.readAllStandardError().toStdString();
+    EXPECT_EQ(p.exitCode(), 130) << p.readAllStandardError().toStdString();
+    EXPECT_TRUE(slow.AllScriptsPlayed());
+
+    QString log = Log("live.ts");
+    std::vector<int> numbers = SegmentsLogged(log);
+    ASSERT_GE(numbers.size(), 6u) << log.toStdString();
+    for (size_t i = 0; i < numbers.size(); ++i)
+        EXPECT_EQ(numbers[i], int(i)) << log.toStdString();
+    EXPECT_FALSE(log.contains("left the playlist")) << log.toStdString();
+    Probe probe = Examine(dir + "/live.ts");
+    EXPECT_EQ(probe.codecs, (QStringList{"aac", "h264"}));
     EXPECT_EQ(probe.decodeErrors, "");
 }
 
@@ -566,6 +621,124 @@ TEST_F(HlsRecording, WhatCannotBeRecordedFailsWithAClearText) {
         EXPECT_TRUE(output.contains(c.text)) << c.name << ": " << output.toStdString();
         // Nothing unverified was left behind.
         EXPECT_FALSE(QFile::exists(out + "/" + c.name + "/" + c.name + ".ts")) << c.name;
+    }
+}
+// While the first segment crawls through the rate-limited location, the next ones come
+// over connections of their own and wait in memory; none starts more than four places
+// after the next one to write, and the file holds them in playlist order.
+TEST_F(HlsRecording, SegmentsComeSeveralAtOnceAndAreWrittenInOrder) {
+    Settings().SetInt(keys::Segments, 1); // the least: four at once
+    Serve("master/high");
+    const QString source = TheStreams().Dir("master/high");
+    ASSERT_GT(QFile(source + "/seg0.ts").size(), 1000000); // over half a second at 2 MB/s
+    QByteArray list = "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2,\n/slow/master/high/seg0.ts\n";
+    for (int i = 1; i < 6; ++i)
+        list += "#EXTINF:2,\nseg" + QByteArray::number(i) + ".ts\n";
+    server.Put("master/high/paced.m3u8", list + "#EXT-X-ENDLIST\n");
+
+    int status = 0;
+    QString output = Run({server.HttpUrl("/master/high/paced.m3u8")}, out + "/paced", &status);
+    ASSERT_EQ(status, 0) << output.toStdString();
+    EXPECT_TRUE(ReadWholeFile(out + "/paced/paced.ts") == Concat(source, "", "seg%1.ts", 6));
+    QString log = Log("paced.ts");
+    EXPECT_EQ(SegmentsLogged(log), (std::vector<int>{0, 1, 2, 3, 4, 5})) << log.toStdString();
+
+    const QString access = server.AccessLog();
+    std::map<QString, Served> served = ServedByPath(access);
+    ASSERT_EQ(served.count("/slow/master/high/seg0.ts"), 1u) << access.toStdString();
+    const Served first = served["/slow/master/high/seg0.ts"];
+    for (int i = 1; i < 6; ++i) {
+        const QString path = "/master/high/seg" + QString::number(i) + ".ts";
+        ASSERT_EQ(served.count(path), 1u) << access.toStdString();
+        if (i < 4) { // under way beside the first, and done before it
+            EXPECT_LT(served[path].start, first.end) << i << access.toStdString();
+            EXPECT_LT(served[path].end, first.end) << i << access.toStdString();
+        } else { // waits until the first is written (the log's times are to the millisecond)
+            EXPECT_GE(served[path].start, first.end - 0.05) << i << access.toStdString();
+        }
+    }
+}
+
+// A segment the server answers 404 for costs an attempt each time and is asked again
+// while the others go on; when it comes at the third asking, the recording is whole.
+TEST_F(HlsRecording, ASegmentMissingTwiceIsAskedAgainWhileTheOthersGoOn) {
+    Settings().SetInt(keys::MaxAttemp, 3);
+    Serve("ts");
+    const QString source = TheStreams().Dir("ts");
+    const QByteArray seg2 = ReadWholeFile(source + "/seg2.ts");
+    ScriptedServer flaky;
+    for (int i = 0; i < 2; ++i)
+        flaky.AddScript({ScriptStep::ExpectRequest(),
+                         ScriptStep::Send("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n"
+                                          "Connection: close\r\n\r\n"),
+                         ScriptStep::Close()});
+    flaky.AddScript(
+        {ScriptStep::ExpectRequest(),
+         ScriptStep::Send("HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(seg2.size()) +
+                          "\r\nConnection: close\r\n\r\n" + seg2),
+         ScriptStep::Close()});
+    QByteArray list = "#EXTM3U\n#EXT-X-TARGETDURATION:2\n";
+    for (int i = 0; i < 6; ++i)
+        list += "#EXTINF:2,\n" +
+                (i == 2 ? flaky.Url("/seg2.ts").toUtf8() : "seg" + QByteArray::number(i) + ".ts") +
+                "\n";
+    server.Put("ts/flaky.m3u8", list + "#EXT-X-ENDLIST\n");
+
+    QProcess p;
+    const QString dir = out + "/flaky";
+    Launch(p, {server.HttpUrl("/ts/flaky.m3u8")}, dir);
+    // The scripted server answers in this loop.
+    ASSERT_TRUE(WaitUntil([&] { return p.state() == QProcess::NotRunning; }, 60000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    EXPECT_TRUE(ReadWholeFile(dir + "/flaky.ts") == Concat(source, "", "seg%1.ts", 6));
+    EXPECT_EQ(flaky.ConnectionCount(), 3);
+    EXPECT_TRUE(flaky.AllScriptsPlayed());
+    QString log = Log("flaky.ts");
+    EXPECT_EQ(log.count("404 Not Found for " + flaky.Url("/seg2.ts")), 2) << log.toStdString();
+    EXPECT_EQ(SegmentsLogged(log), (std::vector<int>{0, 1, 2, 3, 4, 5})) << log.toStdString();
+    // No other segment was asked for again: the failures were the one fetch's alone.
+    const QString access = server.AccessLog();
+    for (int i : {0, 1, 3, 4, 5})
+        EXPECT_EQ(access.count("\"GET /ts/seg" + QString::number(i) + ".ts "), 1)
+            << i << access.toStdString();
+}
+
+// With a proxy set, every fetch of the recording goes through it: plain requests name the
+// whole address, https ones go through a tunnel. A playlist known only by its type is
+// recorded through the proxy too.
+TEST_F(HlsRecording, ThroughTheProxyEveryFetchGoesViaIt) {
+    ProxyPeer proxy;
+    ASSERT_TRUE(proxy.Start());
+    Serve("ts");
+    server.Put("ts/index.playlist", ReadWholeFile(TheStreams().Dir("ts") + "/index.m3u8"));
+    const QByteArray whole = Concat(TheStreams().Dir("ts"), "", "seg%1.ts", 6);
+    struct Case {
+        QString url;
+        QString file;
+        QString seen; // what the proxy's log shows for each fetch
+    } cases[] = {
+        {server.HttpUrl("/ts/index.m3u8"), "index.ts", "GET " + server.HttpUrl("/ts/")},
+        {server.HttpUrl("/ts/index.playlist"), "index.ts", "GET " + server.HttpUrl("/ts/")},
+        {server.HttpsUrl("/ts/index.m3u8"), "index.ts",
+         "CONNECT 127.0.0.1:" + QString::number(server.HttpsPort())},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const QString dir = out + "/proxied" + QString::number(n++);
+        int before = int(proxy.Requests().size());
+        int status = 0;
+        QString output =
+            Run({"--proxy", proxy.HostPort(), "--ca-certificate", server.CaFile(), c.url}, dir,
+                &status);
+        EXPECT_EQ(status, 0) << c.url.toStdString() << output.toStdString();
+        EXPECT_TRUE(ReadWholeFile(dir + "/" + c.file) == whole)
+            << c.url.toStdString() << Log(c.file).toStdString() << output.toStdString();
+        QStringList seen = proxy.Requests().mid(before);
+        // The playlist (typed: asked twice, the second time to record it) and six segments.
+        int fetches = c.url.endsWith(".playlist") ? 8 : 7;
+        EXPECT_EQ(seen.filter(c.seen).size(), fetches)
+            << c.url.toStdString() << seen.join('\n').toStdString();
+        QFile::remove(logs + "/" + c.file + ".log");
     }
 }
 } // namespace

@@ -181,7 +181,8 @@ error_log @PREFIX@/error.log info;
 events { worker_connections 256; }
 http {
   log_format vireo '$remote_addr "$request" $status $body_bytes_sent "$http_range" '
-                   '"$http_accept_encoding" "$http_authorization" "$http_user_agent" "$http_host" "$http_if_range"';
+                   '"$http_accept_encoding" "$http_authorization" "$http_user_agent" "$http_host" "$http_if_range" '
+                   '$msec $request_time';
   access_log @PREFIX@/access.log vireo;
   client_body_temp_path @PREFIX@/temp/body;
   proxy_temp_path @PREFIX@/temp/proxy;

@@ -68,7 +68,9 @@ public:
     QString Password() const { return m_password; }
 
     // One line per request: address "request line" status body-bytes "Range"
-    // "Accept-Encoding" "Authorization" "User-Agent" "Host" "If-Range".
+    // "Accept-Encoding" "Authorization" "User-Agent" "Host" "If-Range" end request-time
+    // (the end in seconds since the epoch and the time the request took, both to the
+    // millisecond).
     QString AccessLog() const;
     QString ErrorLog() const;
 
