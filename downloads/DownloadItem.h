@@ -105,6 +105,7 @@ public:
     bool WriteData(const char* data, size_t count) override;
     bool TakesPipes() const override { return true; }
     bool WriteFromPipe(int pipeFd, size_t count) override;
+    bool WriteFromPipeAt(int64_t position, int pipeFd, size_t count) override;
     void SetFileLength(int64_t length) override;
     int64_t FileLength() override { return m_file.Length(); }
     std::string ReadFileHead(size_t count) override { return m_file.ReadHead(count); }

@@ -249,6 +249,16 @@ bool DownloadItem::WriteFromPipe(int pipeFd, size_t count) {
     return true;
 }
 
+bool DownloadItem::WriteFromPipeAt(int64_t position, int pipeFd, size_t count) {
+    if (TargetFile::FreeSpace(m_targetPath) < kMinFreeSpace ||
+        !m_file.WriteFromPipeAt(position, pipeFd, count)) {
+        FailItem(ErrDiskFull);
+        return false;
+    }
+    Notify(NotifyWritten);
+    return true;
+}
+
 bool DownloadItem::WriteDataAt(int64_t position, const char* data, size_t count) {
     if (TargetFile::FreeSpace(m_targetPath) < kMinFreeSpace ||
         !m_file.WriteAt(position, data, count)) {

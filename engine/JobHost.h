@@ -45,6 +45,11 @@ public:
     // Appends the count bytes waiting in the pipe at the end of the target file, as
     // WriteData does; false (and the item failed) when the disk is full or the write fails.
     virtual bool WriteFromPipe(int /*pipeFd*/, size_t /*count*/) { return false; }
+    // The count bytes waiting in the pipe at their offset in the target file, as
+    // WriteDataAt does.
+    virtual bool WriteFromPipeAt(int64_t /*position*/, int /*pipeFd*/, size_t /*count*/) {
+        return false;
+    }
     // Cuts or extends the target file to length bytes.
     virtual void SetFileLength(int64_t length) = 0;
     virtual int64_t FileLength() = 0;

@@ -99,10 +99,14 @@ bool TargetFile::Append(const char* data, size_t count) {
 }
 
 bool TargetFile::AppendFromPipe(int pipeFd, size_t count) {
-    if (m_fd < 0)
+    return WriteFromPipeAt(m_length, pipeFd, count);
+}
+
+bool TargetFile::WriteFromPipeAt(int64_t position, int pipeFd, size_t count) {
+    if (m_fd < 0 || position < 0)
         return false;
     while (count > 0) {
-        loff_t at = m_length;
+        loff_t at = position;
         ssize_t n = ::splice(pipeFd, nullptr, m_fd, &at, count, SPLICE_F_MOVE);
         if (n < 0 && errno == EINTR)
             continue;
@@ -111,16 +115,18 @@ bool TargetFile::AppendFromPipe(int pipeFd, size_t count) {
         if (n <= 0)
             return false;
         count -= size_t(n);
-        m_length += n;
+        position += n;
+        m_length = std::max(m_length, position);
     }
     char block[64 * 1024];
     while (count > 0) {
         ssize_t n = ::read(pipeFd, block, std::min(count, sizeof block));
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0 || !Append(block, size_t(n)))
+        if (n <= 0 || !WriteAt(position, block, size_t(n)))
             return false;
         count -= size_t(n);
+        position += n;
     }
     return true;
 }

@@ -1,8 +1,9 @@
 #pragma once
-// The file a download writes. Blocks are always appended at the end; the completion
-// stamp lives in an extended attribute so that a resume can tell a whole file from a
-// partial one without asking the server, and a file of Vireo's own from one it did not
-// make. Beside it the server's validators of the file are kept.
+// The file a download writes. Blocks are appended at the end, or written at their offset
+// for a download in segments; the completion stamp lives in an extended attribute so that
+// a resume can tell a whole file from a partial one without asking the server, and a file
+// of Vireo's own from one it did not make. Beside it the server's validators of the file
+// are kept.
 
 #include "engine/FileValidators.h"
 #include "engine/SegmentState.h"
@@ -36,6 +37,8 @@ public:
     // Appends exactly count bytes read from the pipe (what is left there after a failure
     // is the caller's to drop).
     bool AppendFromPipe(int pipeFd, size_t count);
+    // The same in place at position; a write past the end extends the file.
+    bool WriteFromPipeAt(int64_t position, int pipeFd, size_t count);
     std::string ReadHead(size_t count) const;
     // In place; a write past the end extends the file.
     bool WriteAt(int64_t position, const char* data, size_t count);

@@ -90,15 +90,19 @@ int64_t TransferJob::PlainBytes(Connection* connection) const {
     return m_item && m_item->TakesPipes() ? PlainBytesOn(connection) : 0;
 }
 
-bool TransferJob::HandlePiped(Connection*, int pipeFd, size_t count) {
+bool TransferJob::HandlePiped(Connection* connection, int pipeFd, size_t count) {
     CallScope scope(*this);
-    Step step = Step::GoOn();
-    if (!AppendFromPipe(pipeFd, count))
-        step = Step::Ended();
-    else if (HasFlag(JF_SIZE_LIMITED) && m_size != 0 && m_bytes >= m_size)
-        step = Step::Finish();
+    Step step = OnPiped(connection, pipeFd, count);
     Act(step);
     return step.GoesOn();
+}
+
+Step TransferJob::OnPiped(Connection*, int pipeFd, size_t count) {
+    if (!AppendFromPipe(pipeFd, count))
+        return Step::Ended();
+    if (HasFlag(JF_SIZE_LIMITED) && m_size != 0 && m_bytes >= m_size)
+        return Step::Finish();
+    return Step::GoOn();
 }
 
 void TransferJob::HandleClosed(Connection* connection) {

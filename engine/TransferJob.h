@@ -163,6 +163,9 @@ protected:
     // What PlainBytes says for the protocol; bytes it allows take the path of
     // TransferJob::OnData.
     virtual int64_t PlainBytesOn(const Connection*) const { return 0; }
+    // The bytes PlainBytesOn allowed, waiting in the pipe: by default appended to the
+    // file as TransferJob::OnData appends a block.
+    virtual Step OnPiped(Connection* connection, int pipeFd, size_t count);
     virtual Step OnWritable(Connection* connection);
     virtual Step OnAccept(Connection* listener);
     virtual Step OnHostResolved(const QHostInfo& reply);

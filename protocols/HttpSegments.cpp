@@ -10,6 +10,7 @@
 #include "protocols/HttpVerdict.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace vireo {
 
@@ -41,7 +42,11 @@ bool HttpSegments::Owns(const Connection* connection) const {
 }
 
 HttpSegments::Fetch* HttpSegments::FetchOf(const Connection* connection) {
-    for (Fetch& f : m_fetches)
+    return const_cast<Fetch*>(std::as_const(*this).FetchOf(connection));
+}
+
+const HttpSegments::Fetch* HttpSegments::FetchOf(const Connection* connection) const {
+    for (const Fetch& f : m_fetches)
         if (f.connection && f.connection.get() == connection)
             return &f;
     return nullptr;
@@ -203,12 +208,35 @@ Step HttpSegments::OnHeader(Fetch& f, size_t headerLength) {
     return Body(f, rest.data(), rest.size());
 }
 
+int64_t HttpSegments::PlainBytes(const Connection* connection) const {
+    const Fetch* f = FetchOf(connection);
+    if (!f || f->phase != Fetch::Phase::Body)
+        return 0;
+    return std::max<int64_t>(std::min(m_plan.At(f->piece).end, f->wireEnd) - f->wireNext, 0);
+}
+
+Step HttpSegments::OnPiped(Connection* connection, int pipeFd, size_t count) {
+    Fetch* f = FetchOf(connection);
+    if (!f || count == 0)
+        return Step::GoOn();
+    f->countdown = TransferJob::TimeoutSetting(30);
+    if (!m_job.m_item->WriteFromPipeAt(f->wireNext, pipeFd, count))
+        return Step::Ended();
+    return Took(*f, int64_t(count), count);
+}
+
 Step HttpSegments::Body(Fetch& f, const char* data, size_t count) {
     const SegmentPlan::Piece& piece = m_plan.At(f.piece);
     // The piece may have been cut short since it was asked for (its back half went to
     // another connection): what lies past its end is not this fetch's any more.
     int64_t useful =
         std::clamp<int64_t>(std::min(piece.end, f.wireEnd) - f.wireNext, 0, int64_t(count));
+    if (useful > 0 && !m_job.m_item->WriteDataAt(f.wireNext, data, size_t(useful)))
+        return Step::Ended();
+    return Took(f, useful, count);
+}
+
+Step HttpSegments::Took(Fetch& f, int64_t useful, size_t count) {
     if (useful > 0) {
         if (!m_job.HasFlag(IF_RECEIVING)) {
             m_job.m_receiveStart = m_job.m_bytes;
@@ -216,8 +244,6 @@ Step HttpSegments::Body(Fetch& f, const char* data, size_t count) {
             m_job.SetAttemptState(TransferJob::AttemptState::Receiving);
             m_job.AddRecord("receiving data", 'R');
         }
-        if (!m_job.m_item->WriteDataAt(f.wireNext, data, size_t(useful)))
-            return Step::Ended();
         m_plan.Advance(f.piece, useful);
         m_job.m_bytes += useful;
         m_job.ChangeFlags(IF_DIRTY, 0);

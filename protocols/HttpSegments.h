@@ -41,6 +41,10 @@ public:
     Step OnConnected(Connection* connection);
     Step OnWritable(Connection* connection);
     Step OnData(Connection* connection, const char* data, size_t count);
+    // How many of the connection's next bytes belong to its piece as they come (they may
+    // then arrive through the pipe), and those bytes waiting in the pipe.
+    int64_t PlainBytes(const Connection* connection) const;
+    Step OnPiped(Connection* connection, int pipeFd, size_t count);
     Step OnClosed(Connection* connection);
     // Time-outs, the waits after failed connections, and the state kept each second.
     Step OnTick();
@@ -72,6 +76,9 @@ private:
     void Ask(Fetch& f);
     Step OnHeader(Fetch& f, size_t headerLength);
     Step Body(Fetch& f, const char* data, size_t count);
+    // Bytes of the piece the fetch has written (the rest of count lay past its end).
+    Step Took(Fetch& f, int64_t useful, size_t count);
+    const Fetch* FetchOf(const Connection* connection) const;
     Step PieceDone(Fetch& f);
     // A fetch that went wrong: one of the item's attempts; the others go on.
     Step Failure(Fetch& f, const std::string& why, bool waitFirst);

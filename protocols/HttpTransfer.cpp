@@ -320,10 +320,17 @@ Step HttpTransfer::OnHeader(size_t headerLength) {
     return Body(rest.data(), rest.size());
 }
 
+Step HttpTransfer::OnPiped(Connection* connection, int pipeFd, size_t count) {
+    if (m_segments && m_segments->Owns(connection))
+        return m_segments->OnPiped(connection, pipeFd, count);
+    return TransferJob::OnPiped(connection, pipeFd, count);
+}
+
 int64_t HttpTransfer::PlainBytesOn(const Connection* connection) const {
+    if (m_segments)
+        return m_segments->PlainBytes(connection);
     // The body as Body passes it on: not coded, and no further than Content-Length.
-    if (connection != m_socket.get() || m_segments || m_tunnel == Tunnel::Awaiting ||
-        !m_headerDone || IsCoded())
+    if (connection != m_socket.get() || m_tunnel == Tunnel::Awaiting || !m_headerDone || IsCoded())
         return 0;
     if (HasFlag(JF_SIZE_LIMITED) && m_size > 0)
         return std::max<int64_t>(m_size - m_bytes, 0);

@@ -40,6 +40,7 @@ protected:
     Step OnClosed(Connection* connection) override;
     Step OnData(Connection* connection, const char* data, size_t count) override;
     int64_t PlainBytesOn(const Connection* connection) const override;
+    Step OnPiped(Connection* connection, int pipeFd, size_t count) override;
     Step OnWritable(Connection* connection) override;
     Step Connect() override;
     Step OnTick() override;
