@@ -173,6 +173,9 @@ protected:
     void OnDigestKnown(const std::string& hex);
     // Completes the item: stamps the file whole and tells the owner.
     void Complete();
+    // Runs a write of the target file when the disk has room for it; a refused one fails
+    // the item as disk full.
+    template <class Write> bool WriteChecked(Write write);
 
     std::string m_url;
     std::string m_targetPath;

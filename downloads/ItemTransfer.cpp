@@ -230,43 +230,29 @@ bool DownloadItem::SetTargetExtension(std::string_view extension) {
     return OpenTarget(HasFlag(IF_RESUME), &finished) && !finished;
 }
 
-bool DownloadItem::WriteData(const char* data, size_t count) {
-    if (TargetFile::FreeSpace(m_targetPath) < kMinFreeSpace || !m_file.Append(data, count)) {
+template <class Write> bool DownloadItem::WriteChecked(Write write) {
+    if (TargetFile::FreeSpace(m_targetPath) < kMinFreeSpace || !write()) {
         FailItem(ErrDiskFull);
         return false;
     }
     Notify(NotifyWritten);
     return true;
+}
+
+bool DownloadItem::WriteData(const char* data, size_t count) {
+    return WriteChecked([&] { return m_file.Append(data, count); });
 }
 
 bool DownloadItem::WriteFromPipe(int pipeFd, size_t count) {
-    if (TargetFile::FreeSpace(m_targetPath) < kMinFreeSpace ||
-        !m_file.AppendFromPipe(pipeFd, count)) {
-        FailItem(ErrDiskFull);
-        return false;
-    }
-    Notify(NotifyWritten);
-    return true;
+    return WriteChecked([&] { return m_file.AppendFromPipe(pipeFd, count); });
 }
 
 bool DownloadItem::WriteFromPipeAt(int64_t position, int pipeFd, size_t count) {
-    if (TargetFile::FreeSpace(m_targetPath) < kMinFreeSpace ||
-        !m_file.WriteFromPipeAt(position, pipeFd, count)) {
-        FailItem(ErrDiskFull);
-        return false;
-    }
-    Notify(NotifyWritten);
-    return true;
+    return WriteChecked([&] { return m_file.WriteFromPipeAt(position, pipeFd, count); });
 }
 
 bool DownloadItem::WriteDataAt(int64_t position, const char* data, size_t count) {
-    if (TargetFile::FreeSpace(m_targetPath) < kMinFreeSpace ||
-        !m_file.WriteAt(position, data, count)) {
-        FailItem(ErrDiskFull);
-        return false;
-    }
-    Notify(NotifyWritten);
-    return true;
+    return WriteChecked([&] { return m_file.WriteAt(position, data, count); });
 }
 
 bool DownloadItem::AllocateFile(int64_t length) {
