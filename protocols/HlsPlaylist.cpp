@@ -51,6 +51,8 @@ bool ParseAttributes(std::string_view text, Attributes* out) {
     return true;
 }
 
+constexpr int64_t kMaxMediaSequence = int64_t(1) << 62;
+
 bool ReadInt(std::string_view text, int64_t* value) {
     text = Trim(text);
     auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), *value);
@@ -216,6 +218,10 @@ HlsParse ParseHlsPlaylist(std::string_view text, std::string_view baseUrl) {
             media = true;
             if (haveSequence || !list.segments.empty() || !ReadInt(value, &list.mediaSequence))
                 return Error("a malformed or misplaced #EXT-X-MEDIA-SEQUENCE", lineNumber);
+            // Numbers are counted on from here (segments, the recording's next one): far
+            // below the top of the range, no sum can overflow. No stream comes near it.
+            if (list.mediaSequence > kMaxMediaSequence)
+                return Error("a media sequence number too large", lineNumber);
             haveSequence = true;
         } else if (tag == "#EXT-X-ENDLIST") {
             media = true;

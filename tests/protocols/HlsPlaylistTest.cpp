@@ -148,6 +148,10 @@ TEST(HlsPlaylist, BadInputGetsAClearError) {
          "byte ranges are not supported"},
         {"#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2,\na.ts\n#EXT-X-MEDIA-SEQUENCE:4\n",
          "misplaced #EXT-X-MEDIA-SEQUENCE"},
+        // Counting on from it would pass the top of the range.
+        {"#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXT-X-MEDIA-SEQUENCE:9223372036854775806\n"
+         "#EXTINF:2,\na.ts\n#EXTINF:2,\nb.ts\n#EXTINF:2,\nc.ts\n",
+         "a media sequence number too large"},
     };
     for (const Case& c : cases) {
         HlsParse p = ParseHlsPlaylist(c.text, kBase);
