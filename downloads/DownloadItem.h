@@ -83,7 +83,7 @@ public:
     // transfer could not start (the item has failed then).
     virtual bool StartItem(const std::string& url, const std::string& fileName, bool resume);
     // Starts over with another URL (redirects, stream metafiles).
-    virtual bool RestartItem(const std::string& url);
+    bool RestartItem(const std::string& url) override;
     // Ends the transfer and closes the target file; what it holds stays for a resume.
     virtual void StopTransfer();
 

@@ -66,7 +66,7 @@ Step HttpSegments::Adopt(ConnectionPtr connection, const char* rest, size_t coun
     first.phase = Fetch::Phase::Body;
     first.from = first.wireNext = piece.next;
     first.wireEnd = m_plan.Total();
-    first.countdown = TransferJob::TimeoutSetting(30);
+    first.countdown = HttpTransfer::TimeoutSetting(30);
     Record(first, "the first connection goes on with " + Bytes(piece.next, piece.end), '!');
     for (size_t i = 1; i < m_fetches.size(); ++i)
         if (Step step = TakeAndConnect(m_fetches[i]); !step.GoesOn())
@@ -101,7 +101,7 @@ Step HttpSegments::TakeAndConnect(Fetch& f) {
 Step HttpSegments::Connect(Fetch& f) {
     f.connection = m_job.Connections().Open(&m_job);
     f.phase = Fetch::Phase::Connecting;
-    f.countdown = TransferJob::TimeoutSetting(0);
+    f.countdown = HttpTransfer::TimeoutSetting(0);
     f.header.Clear();
     Record(f, "connecting server: " + m_job.m_host + ", port: " + std::to_string(m_job.m_port),
            '!');
@@ -116,7 +116,7 @@ void HttpSegments::Ask(Fetch& f) {
     f.from = f.wireNext = piece.next;
     f.wireEnd = piece.end;
     f.header.Clear();
-    f.countdown = TransferJob::TimeoutSetting(30);
+    f.countdown = HttpTransfer::TimeoutSetting(30);
     Record(f, "HTTP req: " + m_job.m_path + ", " + Bytes(piece.next, piece.end), 'O');
     std::string credentials = m_job.m_item->CredentialsFor(m_job.m_host);
     std::string authorization = credentials.empty() ? "" : "Basic " + Base64Encode(credentials);
@@ -134,7 +134,7 @@ Step HttpSegments::OnConnected(Connection* connection) {
         Record(*f, "connection failed: " + connection->ErrorText().toStdString(), 'E');
         return Failure(*f, words, true);
     }
-    f->countdown = TransferJob::TimeoutSetting(30);
+    f->countdown = HttpTransfer::TimeoutSetting(30);
     return Step::GoOn();
 }
 
@@ -149,7 +149,7 @@ Step HttpSegments::OnData(Connection* connection, const char* data, size_t count
     Fetch* f = FetchOf(connection);
     if (!f || count == 0)
         return Step::GoOn();
-    f->countdown = TransferJob::TimeoutSetting(30);
+    f->countdown = HttpTransfer::TimeoutSetting(30);
     if (f->phase == Fetch::Phase::Body)
         return Body(*f, data, count);
     if (f->phase != Fetch::Phase::Asking)
@@ -219,7 +219,7 @@ Step HttpSegments::OnPiped(Connection* connection, int pipeFd, size_t count) {
     Fetch* f = FetchOf(connection);
     if (!f || count == 0)
         return Step::GoOn();
-    f->countdown = TransferJob::TimeoutSetting(30);
+    f->countdown = HttpTransfer::TimeoutSetting(30);
     if (!m_job.m_item->WriteFromPipeAt(f->wireNext, pipeFd, count))
         return Step::Ended();
     return Took(*f, int64_t(count), count);
@@ -308,7 +308,7 @@ Step HttpSegments::Failure(Fetch& f, const std::string& why, bool waitFirst) {
     if (waitFirst) {
         // A server that is back in a few seconds should not cost every attempt at once.
         f.phase = Fetch::Phase::Waiting;
-        f.countdown = TransferJob::TimeoutSetting(0);
+        f.countdown = HttpTransfer::TimeoutSetting(0);
         return Step::GoOn();
     }
     return TakeAndConnect(f);
